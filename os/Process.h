@@ -1,0 +1,29 @@
+// Starting a script as a hidden process and waiting for it. Dropping a Process never stops
+// the process it started: a cancelled tool runs on to its own end.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace os {
+
+class Process {
+ public:
+  // Starts `scriptPath` hidden: on Windows a batch file through the command interpreter
+  // (CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS, SW_HIDE); on POSIX a /bin/sh script in a new
+  // session with standard streams on /dev/null. Returns nullptr on failure and leaves the
+  // error code for LastErrorCode().
+  static std::unique_ptr<Process> StartHiddenScript(const std::string& scriptPath);
+  virtual ~Process() = default;
+
+  // Waits at most `timeoutMs` for the process to end; true once it has ended. Returns as
+  // soon as the process ends, not at the end of the time-out.
+  virtual bool Wait(std::uint32_t timeoutMs) = 0;
+  virtual std::uint32_t Id() const = 0;
+};
+
+std::uint32_t CurrentProcessId();
+std::uint32_t CurrentThreadId();
+
+}  // namespace os
