@@ -1,0 +1,44 @@
+# velmar_add_test(<name> SOURCES <files...> [LIBS <libs...>] [FIREBIRD] [DISPLAY]
+#                 [LABELS <labels...>] [TIMEOUT <seconds>])
+#
+# One GoogleTest executable = one CTest test. On the Windows build CTest runs it through
+# Wine (the toolchain's emulator).
+#   FIREBIRD  needs the private Firebird server (fixture "firebird", Linux only); the test
+#             finds it through VELMAR_FB_DIR (port in $VELMAR_FB_DIR/port, password in
+#             $VELMAR_FB_DIR/password).
+#   DISPLAY   needs the test X server with a window manager (fixture "display"); DISPLAY is
+#             set for the test from $VELMAR_TEST_DISPLAY_FILE.
+set(VELMAR_FB_DIR ${CMAKE_BINARY_DIR}/fbserver CACHE INTERNAL "")
+set(VELMAR_DISPLAY_DIR ${CMAKE_BINARY_DIR}/xdisplay CACHE INTERNAL "")
+
+function(velmar_add_test name)
+  cmake_parse_arguments(T "FIREBIRD;DISPLAY" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
+  set(launcher)
+  if(T_DISPLAY)
+    set(launcher ${CMAKE_SOURCE_DIR}/tools/with-test-display ${VELMAR_DISPLAY_DIR})
+  endif()
+  if(CMAKE_CROSSCOMPILING)
+    add_test(NAME ${name} COMMAND ${launcher} ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:${name}>)
+  else()
+    add_test(NAME ${name} COMMAND ${launcher} $<TARGET_FILE:${name}>)
+  endif()
+  set(fixtures)
+  if(T_FIREBIRD)
+    list(APPEND fixtures firebird)
+  endif()
+  if(T_DISPLAY)
+    list(APPEND fixtures display)
+  endif()
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 600)
+  endif()
+  set_tests_properties(${name} PROPERTIES
+    TIMEOUT ${T_TIMEOUT}
+    LABELS "${T_LABELS}"
+    ENVIRONMENT "VELMAR_FB_DIR=${VELMAR_FB_DIR};VELMAR_SOURCE_DIR=${CMAKE_SOURCE_DIR};VELMAR_BIN_DIR=${CMAKE_BINARY_DIR}/bin;ASAN_OPTIONS=detect_leaks=1:abort_on_error=0")
+  if(fixtures)
+    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED "${fixtures}")
+  endif()
+endfunction()
