@@ -41,4 +41,8 @@ function(velmar_add_test name)
   if(fixtures)
     set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED "${fixtures}")
   endif()
+  if(T_DISPLAY)
+    # Window tests send keys to whatever window has the focus: one at a time.
+    set_tests_properties(${name} PROPERTIES RESOURCE_LOCK display)
+  endif()
 endfunction()
