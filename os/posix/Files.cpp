@@ -1,0 +1,286 @@
+#include "os/Files.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <memory>
+
+#include "os/Exception.h"
+#include "os/SystemError.h"
+
+namespace os {
+
+namespace {
+
+bool StatOf(const std::string& path, struct stat& info) {
+  return !path.empty() && ::stat(path.c_str(), &info) == 0;
+}
+
+int OpenRetrying(const char* path, int flags, mode_t mode = 0) {
+  int fd;
+  do {
+    fd = ::open(path, flags, mode);
+  } while (fd < 0 && errno == EINTR);
+  return fd;
+}
+
+// Closes without disturbing errno, which the caller still has to report.
+void CloseKeepingError(int fd) {
+  const int saved = errno;
+  ::close(fd);
+  errno = saved;
+}
+
+bool WriteAll(int fd, const char* data, std::size_t count) {
+  while (count > 0) {
+    const ssize_t done = ::write(fd, data, count);
+    if (done < 0) {
+      if (errno == EINTR)
+        continue;
+      return false;
+    }
+    data += done;
+    count -= static_cast<std::size_t>(done);
+  }
+  return true;
+}
+
+// '*' and '?' only, as the Windows finder matches them: '[' and '\\' are plain characters.
+bool MatchesMask(const char* mask, const char* name) {
+  const char* starMask = nullptr;
+  const char* starName = nullptr;
+  while (*name != '\0') {
+    if (*mask == '*') {
+      starMask = ++mask;
+      starName = name;
+    } else if (*mask == '?' || *mask == *name) {
+      ++mask;
+      ++name;
+    } else if (starMask != nullptr) {
+      mask = starMask;
+      name = ++starName;
+    } else {
+      return false;
+    }
+  }
+  while (*mask == '*')
+    ++mask;
+  return *mask == '\0';
+}
+
+bool CopyBytes(int from, int to) {
+  char buffer[64 * 1024];
+  for (;;) {
+    const ssize_t got = ::read(from, buffer, sizeof buffer);
+    if (got == 0)
+      return true;
+    if (got < 0) {
+      if (errno == EINTR)
+        continue;
+      return false;
+    }
+    if (!WriteAll(to, buffer, static_cast<std::size_t>(got)))
+      return false;
+  }
+}
+
+}  // namespace
+
+char PathDelimiter() {
+  return '/';
+}
+
+bool IsPathDelimiter(char c) {
+  return c == '/';
+}
+
+bool FileExists(const std::string& path) {
+  struct stat info {};
+  return StatOf(path, info) && !S_ISDIR(info.st_mode);
+}
+
+bool DirectoryExists(const std::string& path) {
+  struct stat info {};
+  return StatOf(path, info) && S_ISDIR(info.st_mode);
+}
+
+bool ForceDirectories(const std::string& path) {
+  if (path.empty())
+    return false;
+  std::string dir = path;
+  while (dir.size() > 1 && dir.back() == '/')
+    dir.pop_back();
+  if (DirectoryExists(dir))
+    return true;
+  const std::string parent = ExtractFileDir(dir);
+  if (!parent.empty() && parent != dir && !ForceDirectories(parent))
+    return false;
+  // Another process may create it between the test and here: that counts as success.
+  if (::mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST)
+    return false;
+  return DirectoryExists(dir);
+}
+
+bool RemoveFile(const std::string& path) {
+  if (DirectoryExists(path)) {
+    errno = EISDIR;
+    return false;
+  }
+  return ::unlink(path.c_str()) == 0;
+}
+
+bool RenameFile(const std::string& from, const std::string& to) {
+  // rename() would silently replace an existing target; the callers rely on a refusal.
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+    return true;
+  if (errno != EINVAL && errno != ENOSYS)
+    return false;
+  // File systems without RENAME_NOREPLACE: a hard link refuses an existing target, too.
+  // Directories cannot be linked; for them test and rename (the window is unavoidable there).
+  if (DirectoryExists(from)) {
+    struct stat info {};
+    if (::lstat(to.c_str(), &info) == 0) {
+      errno = EEXIST;
+      return false;
+    }
+    return ::rename(from.c_str(), to.c_str()) == 0;
+  }
+  if (::link(from.c_str(), to.c_str()) != 0)
+    return false;
+  if (::unlink(from.c_str()) != 0) {
+    const int saved = errno;
+    ::unlink(to.c_str());
+    errno = saved;
+    return false;
+  }
+  return true;
+}
+
+bool CopyFileNoReplace(const std::string& from, const std::string& to) {
+  const int source = OpenRetrying(from.c_str(), O_RDONLY | O_CLOEXEC);
+  if (source < 0)
+    return false;
+  struct stat info {};
+  if (fstat(source, &info) != 0) {
+    CloseKeepingError(source);
+    return false;
+  }
+  if (S_ISDIR(info.st_mode)) {
+    ::close(source);
+    errno = EISDIR;
+    return false;
+  }
+  const int target =
+      OpenRetrying(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, info.st_mode & 07777);
+  if (target < 0) {
+    CloseKeepingError(source);
+    return false;
+  }
+  bool ok = CopyBytes(source, target);
+  // The umask may have narrowed the mode at creation.
+  if (ok)
+    ok = fchmod(target, info.st_mode & 07777) == 0;
+  if (ok)
+    ok = ::close(target) == 0;
+  else
+    CloseKeepingError(target);
+  CloseKeepingError(source);
+  if (!ok) {
+    // A half-written copy must not pass for a copy.
+    const int saved = errno;
+    ::unlink(to.c_str());
+    errno = saved;
+  }
+  return ok;
+}
+
+std::vector<DirEntry> FindEntries(const std::string& pattern) {
+  std::vector<DirEntry> entries;
+  const std::string dir = ExtractFilePath(pattern);
+  const std::string mask = ExtractFileName(pattern);
+  std::unique_ptr<DIR, int (*)(DIR*)> stream(::opendir(dir.empty() ? "." : dir.c_str()),
+                                             &::closedir);
+  if (!stream)
+    return entries;
+  while (const dirent* entry = ::readdir(stream.get())) {
+    const std::string name = entry->d_name;
+    if (!MatchesMask(mask.c_str(), name.c_str()))
+      continue;
+    bool isDirectory = entry->d_type == DT_DIR;
+    if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
+      struct stat info {};
+      isDirectory = StatOf(dir + name, info) && S_ISDIR(info.st_mode);
+    }
+    entries.push_back(DirEntry{name, isDirectory});
+  }
+  return entries;
+}
+
+std::string TempDirectory() {
+  const char* tmp = std::getenv("TMPDIR");
+  std::string dir = tmp != nullptr && *tmp != '\0' ? tmp : "/tmp";
+  return IncludeTrailingDelimiter(dir);
+}
+
+std::optional<FileIdentity> IdentityOf(const std::string& path) {
+  struct stat info {};
+  if (!StatOf(path, info))
+    return std::nullopt;
+  return FileIdentity{static_cast<std::uint64_t>(info.st_dev),
+                      static_cast<std::uint64_t>(info.st_ino)};
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  const auto first = IdentityOf(a);
+  const auto second = IdentityOf(b);
+  return first && second && *first == *second;
+}
+
+std::optional<std::int64_t> FileSize(const std::string& path) {
+  struct stat info {};
+  if (!StatOf(path, info) || S_ISDIR(info.st_mode))
+    return std::nullopt;
+  return static_cast<std::int64_t>(info.st_size);
+}
+
+std::string ReadWholeFile(const std::string& path) {
+  const int fd = OpenRetrying(path.c_str(), O_RDONLY | O_CLOEXEC);
+  auto fail = [&path](int code) {
+    throw EFileError("Не удалось прочитать файл \"" + path + "\": " + SystemErrorText(code), code);
+  };
+  if (fd < 0)
+    fail(errno);
+  std::string content;
+  char buffer[64 * 1024];
+  for (;;) {
+    const ssize_t got = ::read(fd, buffer, sizeof buffer);
+    if (got == 0)
+      break;
+    if (got < 0) {
+      if (errno == EINTR)
+        continue;
+      const int code = errno;
+      ::close(fd);
+      fail(code);
+    }
+    content.append(buffer, static_cast<std::size_t>(got));
+  }
+  ::close(fd);
+  return content;
+}
+
+std::string ProgramPath() {
+  std::string path(4096, '\0');
+  const ssize_t length = ::readlink("/proc/self/exe", path.data(), path.size());
+  if (length <= 0)
+    return std::string();
+  path.resize(static_cast<std::size_t>(length));
+  return path;
+}
+
+}  // namespace os

@@ -1,0 +1,177 @@
+#include "os/Process.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <thread>
+
+#include "os/Time.h"
+
+namespace os {
+
+namespace {
+
+// Closes descriptors first..last (async-signal-safe: runs in the child between fork and exec).
+void CloseRange(unsigned first, unsigned last) {
+  if (first > last)
+    return;
+#ifdef SYS_close_range
+  if (::syscall(SYS_close_range, first, last, 0u) == 0)
+    return;
+#endif
+  const long limit = ::sysconf(_SC_OPEN_MAX);
+  const unsigned end = limit > 0 && static_cast<unsigned long>(limit) <= last
+                           ? static_cast<unsigned>(limit - 1)
+                           : (last > 65535u ? 65535u : last);
+  for (unsigned fd = first; fd <= end; ++fd)
+    ::close(static_cast<int>(fd));
+}
+
+// The child side of StartHiddenScript; never returns.
+[[noreturn]] void RunScriptInChild(const char* const* argv, int reportFd) {
+  ::setsid();
+  sigset_t none;
+  sigemptyset(&none);
+  ::sigprocmask(SIG_SETMASK, &none, nullptr);
+  ::signal(SIGPIPE, SIG_DFL);
+  // Move the report pipe above the standard three before they are replaced.
+  const int report = ::fcntl(reportFd, F_DUPFD_CLOEXEC, 3);
+  if (report < 0)
+    ::_exit(127);
+  const int null = ::open("/dev/null", O_RDWR);
+  if (null >= 0) {
+    ::dup2(null, 0);
+    ::dup2(null, 1);
+    ::dup2(null, 2);
+  }
+  CloseRange(3, static_cast<unsigned>(report) - 1);
+  CloseRange(static_cast<unsigned>(report) + 1, ~0u);
+  ::execv(argv[0], const_cast<char* const*>(argv));
+  const int code = errno;
+  (void)!::write(report, &code, sizeof code);
+  ::_exit(127);
+}
+
+int OpenPidFd(pid_t pid) {
+#ifdef SYS_pidfd_open
+  return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+#else
+  errno = ENOSYS;
+  return -1;
+#endif
+}
+
+class PosixProcess : public Process {
+ public:
+  explicit PosixProcess(pid_t pid) : pid_(pid), pidfd_(OpenPidFd(pid)) {
+    if (pidfd_ >= 0)
+      ::fcntl(pidfd_, F_SETFD, FD_CLOEXEC);
+  }
+
+  ~PosixProcess() override {
+    if (pidfd_ >= 0)
+      ::close(pidfd_);
+    // The script runs on after we let go of it; someone must still collect its exit status,
+    // or it would stay a zombie for the rest of our life.
+    if (!reaped_) {
+      const pid_t pid = pid_;
+      std::thread([pid] {
+        while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+        }
+      }).detach();
+    }
+  }
+
+  bool Wait(std::uint32_t timeoutMs) override {
+    if (reaped_ || TryReap())
+      return true;
+    const std::uint64_t deadline = MonotonicMs() + timeoutMs;
+    for (;;) {
+      const std::uint64_t now = MonotonicMs();
+      if (now >= deadline)
+        return TryReap();
+      const auto left = static_cast<int>(deadline - now);
+      if (pidfd_ >= 0) {
+        pollfd ready{pidfd_, POLLIN, 0};
+        if (::poll(&ready, 1, left) < 0 && errno != EINTR)
+          return TryReap();
+      } else {
+        // Without pidfd there is nothing to sleep on; short naps keep the answer prompt.
+        SleepMs(left < 2 ? static_cast<std::uint32_t>(left) : 2u);
+      }
+      if (TryReap())
+        return true;
+    }
+  }
+
+  std::uint32_t Id() const override { return static_cast<std::uint32_t>(pid_); }
+
+ private:
+  bool TryReap() {
+    pid_t done;
+    do {
+      done = ::waitpid(pid_, nullptr, WNOHANG);
+    } while (done < 0 && errno == EINTR);
+    // ECHILD: somebody else collected it (a SIGCHLD set to be ignored); it has ended all the same.
+    if (done == pid_ || (done < 0 && errno == ECHILD))
+      reaped_ = true;
+    return reaped_;
+  }
+
+  pid_t pid_;
+  int pidfd_;
+  bool reaped_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<Process> Process::StartHiddenScript(const std::string& scriptPath) {
+  if (::access(scriptPath.c_str(), R_OK) != 0)
+    return nullptr;
+  // Everything the child needs is prepared before fork: after it only async-signal-safe calls.
+  const char* argv[] = {"/bin/sh", scriptPath.c_str(), nullptr};
+  int report[2];  // the child reports a failed exec through this pipe
+  if (::pipe2(report, O_CLOEXEC) != 0)
+    return nullptr;
+
+  const pid_t pid = ::fork();
+  if (pid < 0) {
+    const int code = errno;
+    ::close(report[0]);
+    ::close(report[1]);
+    errno = code;
+    return nullptr;
+  }
+  if (pid == 0)
+    RunScriptInChild(argv, report[1]);
+
+  ::close(report[1]);
+  int code = 0;
+  ssize_t got;
+  do {
+    got = ::read(report[0], &code, sizeof code);
+  } while (got < 0 && errno == EINTR);
+  ::close(report[0]);
+  if (got == sizeof code) {
+    while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+    }
+    errno = code;
+    return nullptr;
+  }
+  return std::make_unique<PosixProcess>(pid);
+}
+
+std::uint32_t CurrentProcessId() {
+  return static_cast<std::uint32_t>(::getpid());
+}
+
+std::uint32_t CurrentThreadId() {
+  return static_cast<std::uint32_t>(::gettid());
+}
+
+}  // namespace os
