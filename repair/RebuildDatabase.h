@@ -1,0 +1,17 @@
+// The last stage of the repair: back the mended file up with gbak, restore the backup into
+// a fresh file beside it and put the fresh file in the old one's place.
+#pragma once
+
+#include <string>
+
+#include "check/OperatorDialogs.h"
+
+// Returns after the replacement (and the operator's OK on the success box). Throws Exception
+// with the operator's message on every failure, after deleting its intermediate backup and
+// the tool log. Whatever the ending, either the database file stays at its path or the
+// restored file is complete beside it.
+void RebuildDatabase(OperatorDialogs& dialogs, const std::string& databaseFile);
+
+// The files the stage makes beside the database.
+std::string IntermediateBackupPath(const std::string& databaseFile);
+std::string RestoredFilePath(const std::string& databaseFile);

@@ -1,0 +1,97 @@
+// The texts the repair shows and records. Messages that name the logs are built from the
+// platform's fixed paths, so the operator is sent to files that exist on this machine.
+#pragma once
+
+#include <string>
+
+namespace repairtext {
+
+// Records of the repair workflow.
+inline constexpr const char* kStart = "Начало ремонта базы данных: ";
+inline constexpr const char* kGuardPrefix = "Ошибка функции ремонта базы данных: ";
+inline constexpr const char* kCopyMade = "Сделана копия файла базы данных: ";
+inline constexpr const char* kMendStart = "Будет сделана маркировка поврежденных страниц";
+inline constexpr const char* kMendDone = "Маркировка поврежденных страниц завершена";
+inline constexpr const char* kRecheckStart = "Будет сделана повторная проверка с помощью gfix";
+inline constexpr const char* kRecheckDone = "Повторная проверка завершена";
+inline constexpr const char* kRepairDone = "Ремонт базы данных успешно завершен!";
+
+// Records of the rebuild stage.
+inline constexpr const char* kBackupStart = "Будет сделана резервная копия базы данных";
+inline constexpr const char* kBackupNoMarker =
+    "Лог резервной копии не содержит признака окончания резервирования:\r\n";
+inline constexpr const char* kBackupDone = "Создание резервной копии успешно завершено";
+inline constexpr const char* kRestoreStart =
+    "Будет выполнено восстановление базы данных из резервной копии";
+inline constexpr const char* kRestoreNoMarker =
+    "Лог восстановления базы данных из резервной копии не содержит признака окончания "
+    "восстановления:\r\n";
+inline constexpr const char* kRestoreUnusable =
+    "Лог восстановления базы данных из резервной копии сообщает об ошибках, "
+    "восстановленная база данных непригодна:\r\n";
+inline constexpr const char* kRestoreDone = "Восстановление из резервной копии прошло успешно!";
+inline constexpr const char* kReplaceAttempt =
+    "Будет выполнена попытка заменить файл \"%s\" на \"%s\"";
+inline constexpr const char* kDeleted = "Файл успешно удален: ";
+inline constexpr const char* kRenamed = "Файл \"%s\" успешно переименован в \"%s\"";
+
+// Operator-facing errors.
+inline constexpr const char* kToolMissing = "Не найден файл: ";
+inline constexpr const char* kDatabaseMissing =
+    "Указанная база данных не найдена на этом компьютере!";
+inline constexpr const char* kWorkDirFailed = "Не удалось создать временный каталог: %s";
+inline constexpr const char* kUserAborted = "Операция прервана пользователем!";
+inline constexpr const char* kCopyOntoItself = "Нельзя копировать файл сам в себя!!!";
+inline constexpr const char* kOldFileNotDeleted = "Не удалось удалить старый файл \"%s\": %s";
+inline constexpr const char* kCopyFailed =
+    "Не удалось скопировать базу данных в файл файл \"%s\": %s";
+inline constexpr const char* kTempFileFailed = "Не удалось создать временный файл \"%s\": %s";
+inline constexpr const char* kNoBackupLog = "Не удалось сделать резервную копию базы данных!";
+inline constexpr const char* kRestoredMissing = "Ошибка восстановления. Файл не найден: ";
+inline constexpr const char* kDeleteOldByHand =
+    "Восстановление базы данных завершено! Однако Вам придется\r\n"
+    "самостоятельно удалить старый файл \"%s\" и поместить на его\r\n"
+    "место новый файл \"%s\". При этом файл необходимо переименовать!\r\n"
+    "В результате имя файла должно быть: %s";
+inline constexpr const char* kRenameByHand =
+    "Восстановление базы данных завершено! Однако Вам придется\r\n"
+    "самостоятельно переименовать файл \"%s\".\r\n"
+    "В результате имя файла должно быть: %s";
+
+// The old-file question.
+inline constexpr const char* kOldFileCaption = "Внимание!";
+inline constexpr const char* kOldFileQuestion =
+    "Старый файл \"%s\" будет удален!\r\n"
+    "Вы уверены, что этот файл не является рабочим\r\n"
+    "файлом базы данных Velmar";
+
+// The success box.
+inline constexpr const char* kSuccessCaption = "Информация";
+inline constexpr const char* kSuccessText = "Восстановление базы данных УСПЕШНО ЗАВЕРШЕНО!";
+
+// Progress captions.
+inline constexpr const char* kCopyCaption = "Копирование файла базы данных";
+inline constexpr const char* kMendCaption = "Маркировка поврежденных страниц...";
+inline constexpr const char* kBackupCaption = "Создание резервной копии...";
+inline constexpr const char* kRestoreCaption = "Восстановление из резервной копии...";
+
+// The save dialog of the safety copy.
+inline constexpr const char* kSaveTitle = "Укажите файл для сохранения копии базы данных";
+inline constexpr const char* kSaveFilterName = "База данных (*.FDB)";
+inline constexpr const char* kSavePattern = "*.FDB";
+inline constexpr const char* kSafetyCopySuffix = "_BACKUP.FDB";
+
+// Files beside the database.
+inline constexpr const char* kBackupExt = ".db_backup1";
+inline constexpr const char* kRestoredExt = ".db_restored1";
+
+// gbak's end markers.
+inline constexpr const char* kBackupEndMarker = "gbak:closing file, committing, and finishing.";
+inline constexpr const char* kRestoreEndMarker = "gbak:finishing, closing, and going home";
+
+// Five lines: the backup did not finish; sends the operator to both logs.
+std::string BackupFailedMessage();
+// Five lines: the restore did not finish or left an unusable database.
+std::string RestoreFailedMessage();
+
+}  // namespace repairtext

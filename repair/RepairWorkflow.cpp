@@ -1,0 +1,78 @@
+#include "repair/RepairWorkflow.h"
+
+#include <exception>
+
+#include "check/ValidateDatabase.h"
+#include "log/HuxLogger.h"
+#include "log/SessionLog.h"
+#include "os/Exception.h"
+#include "os/Files.h"
+#include "os/Format.h"
+#include "repair/RebuildDatabase.h"
+#include "repair/RepairMessages.h"
+#include "repair/SafetyCopy.h"
+#include "server/FBUtils.h"
+#include "server/FixedPaths.h"
+#include "server/ToolCommands.h"
+#include "server/ToolRunner.h"
+
+using namespace repairtext;
+
+namespace {
+
+void Record(const std::string& text) {
+  SessionLog().Write(text, llPlain);
+}
+
+// Nothing is copied or run before every tool and the file are known to be there.
+void CheckPrerequisites(const std::string& databaseFile) {
+  for (const std::string& tool : {paths::Gfix(), paths::Gbak()})
+    if (!os::FileExists(tool))
+      throw Exception(kToolMissing + tool);
+  if (!os::FileExists(databaseFile))
+    throw Exception(kDatabaseMissing);
+  const std::string workDirectory = paths::WorkDirectory();
+  if (!os::ForceDirectories(workDirectory))
+    throw Exception(Format(kWorkDirFailed, {workDirectory}));
+}
+
+void Mend(const std::string& databaseFile) {
+  ToolLogin login;
+  login.port = GetFBPort();
+  login.password = GetFBPassword();
+  const std::string command = MendCommand(paths::Gfix(), login, databaseFile, paths::ToolLog());
+  Record(kMendStart);
+  RunToolBatch(command, kMendCaption);
+  Record(kMendDone);
+}
+
+// Damage the mend could not mark is the rebuild's business, so whatever this finds (or
+// fails to find, the operator's cancel included) does not stop the repair.
+void Recheck(const std::string& databaseFile) {
+  try {
+    Record(kRecheckStart);
+    ValidateDatabase(databaseFile);
+    Record(kRecheckDone);
+  } catch (const std::exception&) {
+  }
+}
+
+}  // namespace
+
+void RepairDatabase(WorkflowContext& context) {
+  Record(kStart + context.databaseFile());
+  try {
+    CheckPrerequisites(context.databaseFile());
+    MakeSafetyCopy(context.dialogs, context.databaseFile());
+    Mend(context.databaseFile());
+    Recheck(context.databaseFile());
+    RebuildDatabase(context.dialogs, context.databaseFile());
+    Record(kRepairDone);
+  } catch (const Exception& e) {
+    Record(kGuardPrefix + e.Message());
+    throw;
+  } catch (const std::exception& e) {
+    Record(std::string(kGuardPrefix) + e.what());
+    throw;
+  }
+}
