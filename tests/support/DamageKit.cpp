@@ -1,0 +1,158 @@
+#include "tests/support/DamageKit.h"
+
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+
+#include "tests/support/DatabasePages.h"
+#include "tests/support/TestDatabase.h"
+
+namespace testsupport {
+
+namespace {
+
+struct KindName {
+  DamageKind kind;
+  const char* name;
+};
+
+constexpr KindName kKindNames[] = {
+    {DamageKind::RecordGarbage, "record-garbage"},
+    {DamageKind::ZeroDataPage, "zero-data-page"},
+    {DamageKind::IndexGarbage, "index-garbage"},
+    {DamageKind::ZeroBlobPage, "zero-blob-page"},
+    {DamageKind::ZeroPointerPage, "zero-pointer-page"},
+    {DamageKind::Truncate, "truncate"},
+    {DamageKind::TextFile, "text-file"},
+};
+
+// Deterministic bytes that look like nothing Firebird wrote.
+void FillGarbage(Page& page, std::size_t from, std::size_t to) {
+  std::uint32_t state = 0x9E3779B9u;
+  for (std::size_t i = from; i < to && i < page.size(); ++i) {
+    state = state * 1664525u + 1013904223u;
+    page[i] = static_cast<std::uint8_t>(state >> 24);
+  }
+}
+
+PageInfo Pick(const std::vector<PageInfo>& pages, const char* what) {
+  if (pages.empty())
+    throw std::runtime_error(std::string("the database has no ") + what);
+  return pages[pages.size() / 2];
+}
+
+constexpr std::uint16_t kRecordHeaderSize = 13;
+
+DamageReport GarbageOverRecords(const DatabasePages& file, int relation) {
+  PageInfo info = Pick(file.Find(PageType::Data, relation), "data page of the table");
+  Page page = file.Read(info.number);
+  const std::uint16_t count = ReadU16(page, 22);
+  int spoiled = 0;
+  // Record headers (13 bytes) stay valid, so the records are still read and their data,
+  // which no longer decompresses to the record's format, is what validation trips on.
+  for (std::uint16_t slot = 0; slot < count; slot += 2) {
+    const std::uint16_t offset = ReadU16(page, 24 + 4 * slot);
+    const std::uint16_t length = ReadU16(page, 26 + 4 * slot);
+    if (offset == 0 || length <= kRecordHeaderSize)
+      continue;
+    FillGarbage(page, offset + kRecordHeaderSize, offset + length);
+    ++spoiled;
+  }
+  if (spoiled == 0)
+    throw std::runtime_error("the data page holds no records");
+  file.Write(info.number, page);
+  return {info.number, "garbage over " + std::to_string(spoiled) + " records of data page " +
+                           std::to_string(info.number)};
+}
+
+DamageReport ZeroPage(const DatabasePages& file, const PageInfo& info, const std::string& what) {
+  file.Write(info.number, Page(file.PageSize(), 0));
+  return {info.number, what + " " + std::to_string(info.number) + " zeroed"};
+}
+
+DamageReport GarbageInIndex(const DatabasePages& file, int relation) {
+  PageInfo info = Pick(file.Find(PageType::BTree, relation), "b-tree page of the table");
+  Page page = file.Read(info.number);
+  // Nodes start after the 34-byte b-tree header; keep the header so the page is still
+  // taken for an index page and its contents are checked.
+  const std::size_t used = ReadU16(page, 30);
+  FillGarbage(page, 40, used > 48 ? used : 48 + 256);
+  file.Write(info.number, page);
+  return {info.number, "garbage in the nodes of b-tree page " + std::to_string(info.number)};
+}
+
+DamageReport TruncateAtLastDataPage(const std::string& path, const DatabasePages& file,
+                                    int relation) {
+  auto pages = file.Find(PageType::Data, relation);
+  if (pages.empty())
+    throw std::runtime_error("the database has no data page of the table");
+  const std::uint32_t first = pages.back().number;
+  std::filesystem::resize_file(path, static_cast<std::uintmax_t>(first) * file.PageSize());
+  return {first,
+          "file cut at page " + std::to_string(first) + " of " + std::to_string(file.PageCount())};
+}
+
+DamageReport ReplaceWithText(const std::string& path) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  for (int i = 0; i < 200; ++i)
+    out << "This line of text stands where a database was.\n";
+  if (!out)
+    throw std::runtime_error("cannot write " + path);
+  return {-1, "file replaced by text"};
+}
+
+}  // namespace
+
+std::string DamageKindName(DamageKind kind) {
+  for (const auto& entry : kKindNames) {
+    if (entry.kind == kind)
+      return entry.name;
+  }
+  return "?";
+}
+
+std::optional<DamageKind> ParseDamageKind(const std::string& name) {
+  for (const auto& entry : kKindNames) {
+    if (name == entry.name)
+      return entry.kind;
+  }
+  return std::nullopt;
+}
+
+std::vector<DamageKind> AllDamageKinds() {
+  std::vector<DamageKind> kinds;
+  for (const auto& entry : kKindNames)
+    kinds.push_back(entry.kind);
+  return kinds;
+}
+
+DamageReport Damage(const FbTestServer& server, const std::string& path, DamageKind kind) {
+  if (kind == DamageKind::TextFile)
+    return ReplaceWithText(path);
+  // Ask the relation id before touching the file: the attachment is gone when we write.
+  const int relation = RelationId(server, path, kDamagedTable);
+  DatabasePages file(path);
+  switch (kind) {
+    case DamageKind::RecordGarbage:
+      return GarbageOverRecords(file, relation);
+    case DamageKind::ZeroDataPage:
+      return ZeroPage(file, Pick(file.Find(PageType::Data, relation), "data page"), "data page");
+    case DamageKind::IndexGarbage:
+      return GarbageInIndex(file, relation);
+    case DamageKind::ZeroBlobPage:
+      return ZeroPage(file, Pick(file.Find(PageType::Blob), "blob page"), "blob page");
+    case DamageKind::ZeroPointerPage: {
+      auto pointers = file.Find(PageType::Pointer, relation);
+      if (pointers.empty())
+        throw std::runtime_error("the database has no pointer page");
+      return ZeroPage(file, pointers.front(), "pointer page");
+    }
+    case DamageKind::Truncate:
+      return TruncateAtLastDataPage(path, file, relation);
+    case DamageKind::TextFile:
+      break;
+  }
+  return ReplaceWithText(path);
+}
+
+}  // namespace testsupport

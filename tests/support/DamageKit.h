@@ -1,0 +1,53 @@
+// Damages a test database (made by CreateTestDatabase) in known ways, each with a known
+// answer from gfix -v -full on Firebird 3.0.11. Mind the streams: gfix prints the summary
+// of validation errors and its count lines on standard output; only failures such as the
+// I/O error and "is not a valid database" go to the error stream.
+//   record-garbage     garbage over records of a SALES data page    "Number of record level errors"
+//   zero-data-page     a SALES data page zeroed                     data page and database page
+//   errors index-garbage      garbage in the nodes of a SALES b-tree page  "Number of index page
+//   errors" zero-blob-page     a blob page zeroed (needs a database with blobs)
+//                                                                   "Number of Blob page errors"
+//   zero-pointer-page  the first pointer page of SALES zeroed       pointer page errors; beyond
+//   repair truncate           the file cut at the last SALES data page     an I/O error on the
+//   error stream text-file          the file replaced by text                    "is not a valid
+//   database"
+// The server must not hold the file open: damage a copy nobody is attached to. After a
+// validation that ends in an I/O error the server keeps gfix's attachment, so give every
+// damaged copy its own file name.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tests/support/FbTestServer.h"
+
+namespace testsupport {
+
+enum class DamageKind {
+  RecordGarbage,
+  ZeroDataPage,
+  IndexGarbage,
+  ZeroBlobPage,
+  ZeroPointerPage,
+  Truncate,
+  TextFile,
+};
+
+std::string DamageKindName(DamageKind kind);
+std::optional<DamageKind> ParseDamageKind(const std::string& name);
+std::vector<DamageKind> AllDamageKinds();
+
+struct DamageReport {
+  std::int64_t page = -1;  // the page written or the first page cut off; -1 for text-file
+  std::string what;        // one line for people
+};
+
+// The table the damage goes to; its relation id is asked from the server first.
+inline constexpr const char* kDamagedTable = "SALES";
+
+// Throws std::runtime_error when the file has no page of the kind needed.
+DamageReport Damage(const FbTestServer& server, const std::string& path, DamageKind kind);
+
+}  // namespace testsupport

@@ -1,0 +1,54 @@
+#include "tests/support/FbTestServer.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+
+namespace testsupport {
+
+namespace {
+
+std::optional<std::string> ReadFirstLine(const std::string& path) {
+  std::ifstream in(path);
+  std::string line;
+  if (!in || !std::getline(in, line))
+    return std::nullopt;
+  while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
+    line.pop_back();
+  return line;
+}
+
+}  // namespace
+
+std::optional<FbTestServer> FbTestServer::FromEnvironment() {
+  const char* dir = std::getenv("VELMAR_FB_DIR");
+  if (!dir || !*dir)
+    return std::nullopt;
+  auto port = ReadFirstLine(std::string(dir) + "/port");
+  auto password = ReadFirstLine(std::string(dir) + "/password");
+  if (!port || !password || !std::filesystem::exists(std::string(dir) + "/pid")) {
+    return std::nullopt;
+  }
+  FbTestServer server;
+  server.dir = dir;
+  server.port = std::stoi(*port);
+  server.password = *password;
+  return server;
+}
+
+std::string FbTestServer::Address(const std::string& databasePath) const {
+  return "127.0.0.1/" + std::to_string(port) + ":" + databasePath;
+}
+
+std::string FreshTestFolder(const std::string& name) {
+  auto server = FbTestServer::FromEnvironment();
+  if (!server)
+    throw std::runtime_error("the private Firebird server is not running");
+  std::filesystem::path folder = std::filesystem::path(server->DatabasesDir()) / name;
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directories(folder);
+  return folder.string();
+}
+
+}  // namespace testsupport
