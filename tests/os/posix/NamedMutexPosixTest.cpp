@@ -1,0 +1,53 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "os/NamedMutex.h"
+#include "os/Process.h"
+#include "os/Time.h"
+
+namespace {
+
+std::unique_ptr<os::NamedMutex> Create(const std::string& name) {
+  os::NamedMutex::Failure failure;
+  auto mutex = os::NamedMutex::Create(name, &failure);
+  EXPECT_TRUE(mutex) << static_cast<int>(failure.stage) << " " << failure.code;
+  EXPECT_EQ(failure.stage, os::NamedMutex::Stage::None);
+  return mutex;
+}
+
+TEST(PosixNamedMutex, GlobalPrefixNamesTheSameMutexAndLongNamesWork) {
+  const std::string base = "velmar-test-prefix-" + std::to_string(os::CurrentProcessId()) + "-" +
+                           std::to_string(os::MonotonicMs());
+  auto global = Create("Global\\" + base);
+  auto plain = Create(base);
+  auto longOne = Create(base + std::string(1000, '\\'));
+  auto longTwo = Create(base + std::string(1000, '\\') + "2");
+  ASSERT_TRUE(global && plain && longOne && longTwo);
+
+  // Both names lock one file: a probe on it is refused while either of them holds it.
+  const int probe = ::open(("/tmp/.velmar-mutex/" + base + ".lock").c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(probe, 0);
+  for (os::NamedMutex* holder : {global.get(), plain.get()}) {
+    holder->Lock();
+    EXPECT_NE(::flock(probe, LOCK_EX | LOCK_NB), 0);
+    holder->Unlock();
+    EXPECT_EQ(::flock(probe, LOCK_EX | LOCK_NB), 0);
+    ::flock(probe, LOCK_UN);
+  }
+  ::close(probe);
+
+  // The shared directory lets every account add its lock files.
+  struct stat info {};
+  ASSERT_EQ(::stat("/tmp/.velmar-mutex", &info), 0);
+  EXPECT_EQ(info.st_mode & 01777, 01777u);
+
+  longOne->Lock();
+  longTwo->Lock();  // different names, even when both are far too long for a file name
+  longTwo->Unlock();
+  longOne->Unlock();
+}
+
+}  // namespace

@@ -1,0 +1,67 @@
+#include <gtest/gtest.h>
+
+#include "os/CodePage.h"
+#include "os/File.h"
+#include "os/Files.h"
+#include "os/SystemError.h"
+#include "tests/os/ScratchDir.h"
+
+namespace {
+
+using ostest::ScratchDir;
+
+TEST(WindowsFiles, SameFileIgnoresLetterCaseAndSlashes) {
+  ScratchDir dir;
+  dir.Put("VELMAR.FDB", "x");
+  EXPECT_TRUE(os::SameFile(dir / "VELMAR.FDB", os::LowerCase(dir / "VELMAR.FDB")));
+  std::string slashed = dir / "VELMAR.FDB";
+  for (char& c : slashed)
+    if (c == '\\')
+      c = '/';
+  EXPECT_TRUE(os::SameFile(dir / "VELMAR.FDB", slashed));
+}
+
+TEST(WindowsFiles, ShareModesRefuseASecondOpener) {
+  ScratchDir dir;
+  auto exclusive = os::File::Open(dir / "log.txt", os::File::Mode::CreateExclusive);
+  ASSERT_TRUE(exclusive);
+  EXPECT_EQ(os::File::Open(dir / "log.txt", os::File::Mode::OpenReadWriteShared), nullptr);
+  const int code = os::LastErrorCode();
+  EXPECT_EQ(code, 32);
+  EXPECT_TRUE(os::IsSharingViolation(code));
+  exclusive->Close();
+
+  // Two shared openers live side by side, and a shared opener keeps an exclusive one out.
+  auto writer = os::File::Open(dir / "log.txt", os::File::Mode::OpenReadWriteShared);
+  ASSERT_TRUE(writer);
+  auto reader = os::File::Open(dir / "log.txt", os::File::Mode::OpenReadShared);
+  EXPECT_TRUE(reader);
+  EXPECT_EQ(os::File::Open(dir / "log.txt", os::File::Mode::CreateExclusive), nullptr);
+  EXPECT_TRUE(os::IsSharingViolation(os::LastErrorCode()));
+  EXPECT_TRUE(os::IsSharingViolation(33));
+  EXPECT_FALSE(os::IsSharingViolation(5));
+}
+
+TEST(WindowsFiles, CyrillicNamesSurviveTheWideCalls) {
+  ScratchDir dir;
+  ASSERT_TRUE(os::ForceDirectories(dir / "База данных"));
+  auto file = os::File::Open(dir / "База данных\\ВЕЛМАР.FDB", os::File::Mode::CreateExclusive);
+  ASSERT_TRUE(file);
+  file->Write("abc", 3);
+  file->Close();
+  EXPECT_EQ(dir.Get("База данных/ВЕЛМАР.FDB"), "abc");
+  const auto entries = os::FindEntries(dir / "База данных\\*.FDB");
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].name, "ВЕЛМАР.FDB");
+  EXPECT_TRUE(os::RenameFile(dir / "База данных\\ВЕЛМАР.FDB", dir / "База данных\\копия.FDB"));
+  EXPECT_EQ(os::FileSize(dir / "База данных\\копия.FDB"), 3);
+}
+
+TEST(WindowsFiles, TempDirectoryEndsWithADelimiter) {
+  const std::string temp = os::TempDirectory();
+  ASSERT_FALSE(temp.empty());
+  EXPECT_EQ(temp.back(), '\\');
+  EXPECT_TRUE(os::DirectoryExists(temp));
+}
+
+}  // namespace
