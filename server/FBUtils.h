@@ -1,11 +1,54 @@
 // Binding to the suite's database utility library (fbUtils.dll / libfbUtils.so), the
 // instance mutex, and two general operations: CreateGlobalMutex and ChainException.
-// (The binding library completes this header.)
 //
-//   std::string GetFBPassword();      // throws Exception when the export is missing
-//   std::int32_t GetFBPort();
-//   std::unique_ptr<os::NamedMutex> CreateGlobalMutex(const std::string& name);
-//   std::unique_ptr<Exception> ChainException(const std::exception& e,
-//                                             const std::string& context, bool addClassTag);
-//   std::string BuildInstanceMutexName(const std::string& prefix, const std::string& path);
+// Start-up: FBUtilsInitialize() creates the instance mutex, loads the library from its fixed
+// path and resolves its exports; without the library the program must refuse to start
+// (FBUtilsRefusalText(), caption kFBUtilsRefusalCaption, exit code 0). FBUtilsFinalize()
+// undoes it in order.
 #pragma once
+
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "os/Exception.h"
+#include "os/NamedMutex.h"
+
+// The administrator's password and the server's port, asked from the library at every call.
+// Both throw Exception when the library does not export the function.
+std::string GetFBPassword();
+std::int32_t GetFBPort();
+
+// Creates or opens the mutex "Global\<name>", else "<name>"; throws the chained error
+// "СозданиеМьютекса -> ... <# Exception #>" when neither can be made. The caller owns it.
+std::unique_ptr<os::NamedMutex> CreateGlobalMutex(const std::string& name);
+
+// A new error of e's class whose message is "<context> -> <e's message>", with the class tag
+// " <# Class #>" appended when asked and not yet present. Raise it with ->Raise().
+std::unique_ptr<Exception> ChainException(const std::exception& e, const std::string& context,
+                                          bool addClassTag);
+
+// prefix + path lowered under the locale, doubled backslashes collapsed, and the characters
+// that a mutex name may not hold ("*/:<>?\| and the double quote) replaced by '_'.
+std::string BuildInstanceMutexName(const std::string& prefix, const std::string& path);
+
+// Start-up of the binding. Throws the mutex error; returns false when the library could not
+// be loaded (the caller then refuses to start), true otherwise.
+bool FBUtilsInitialize();
+// Closes the instance mutex, frees the library, forgets the exports and the application name.
+void FBUtilsFinalize();
+bool FBUtilsLibraryLoaded();
+
+// "Модуль fbUtils.dll не загружен. В запуске приложения отказано!" with the library file of
+// the platform the program runs on.
+std::string FBUtilsRefusalText();
+inline constexpr const char* kFBUtilsRefusalCaption = "Ошибка!";
+
+// FBUtilsInitialize() for the program's start-up: when the library is missing, shows the
+// refusal through `showRefusal(text, caption)` (stderr when none is given) and ends the
+// process at once with exit code 0, running no finalisation.
+void FBUtilsStartOrRefuse(
+    const std::function<void(const std::string& text, const std::string& caption)>& showRefusal =
+        nullptr);

@@ -1,0 +1,98 @@
+#include "check/ValidateDatabase.h"
+
+#include <utility>
+
+#include "os/CodePage.h"
+#include "os/Files.h"
+#include "server/FBUtils.h"
+#include "server/FixedPaths.h"
+#include "server/ToolCommands.h"
+#include "server/ToolRunner.h"
+#include "server/ToolScript.h"
+
+namespace {
+
+const std::pair<const char*, const char*> kHeadings[] = {
+    {"Summary of validation errors", "При проверке выявлены следующие ошибки:"},
+    {"Number of record level errors", "Кол-во ошибок в записях"},
+    {"Number of Blob page errors", "Кол-во ошибок в полях БЛОБ"},
+    {"Number of data page errors", "Кол-во ошибок на страницах с данными"},
+    {"Number of index page errors", "Кол-во ошибок на страницах с индексами"},
+    {"Number of pointer page errors", "Кол-во ошибок на страницах указателей"},
+    {"Number of transaction page errors", "Кол-во ошибок на страницах транзакций"},
+    {"Number of database page errors", "Кол-во ошибок на страницах базы данных"},
+    {"is not a valid database", "не является файлом базы данных"},
+};
+
+const char* const kInUsePhrase = "secondary server attachments cannot validate databases";
+// The server never looked at the database: a refused login or no server to talk to.
+const char* const kNotReachedPhrases[] = {
+    "Your user name and password are not defined",
+    "Unable to complete network request",
+};
+
+bool IsBlank(const std::string& text) {
+  for (char c : text)
+    if (static_cast<unsigned char>(c) > ' ')
+      return false;
+  return true;
+}
+
+// Deletes the tool log however the run ends; a tool left running by a cancel may keep it.
+class ToolLogRemover {
+ public:
+  explicit ToolLogRemover(std::string path) : path_(std::move(path)) {}
+  ~ToolLogRemover() { os::RemoveFile(path_); }
+  ToolLogRemover(const ToolLogRemover&) = delete;
+  ToolLogRemover& operator=(const ToolLogRemover&) = delete;
+
+ private:
+  std::string path_;
+};
+
+}  // namespace
+
+std::string ValidationReport(const std::string& toolOutput) {
+  std::string report;
+  for (const std::string& line : SplitCommandLines(toolOutput))
+    report += line + "\r\n";
+  for (const auto& [phrase, heading] : kHeadings) {
+    const std::size_t at = report.find(phrase);
+    if (at != std::string::npos)
+      report.replace(at, std::string(phrase).size(), heading);
+  }
+  return report;
+}
+
+void ValidateDatabase(const std::string& databaseFile) {
+  const std::string gfix = paths::Gfix();
+  if (!os::FileExists(gfix))
+    throw Exception("Не найден файл: " + gfix);
+  if (!os::FileExists(databaseFile))
+    throw Exception("Указанная база данных не найдена на этом компьютере!");
+  const std::string workDirectory = paths::WorkDirectory();
+  if (!os::ForceDirectories(workDirectory))
+    throw Exception("Не удалось создать временный каталог: " + workDirectory);
+
+  ToolLogin login;
+  login.port = GetFBPort();
+  login.password = GetFBPassword();
+  const std::string toolLog = paths::ToolLog();
+  const std::string commandLine = ValidationCommand(gfix, login, databaseFile, toolLog);
+
+  ToolLogRemover removeToolLog(toolLog);
+  RunToolBatch(commandLine, "Выполняется проверка базы данных...");
+  const std::string output = os::AnsiToUtf8(os::ReadWholeFile(toolLog));
+  if (IsBlank(output))
+    return;
+
+  const std::string report = ValidationReport(output);
+  if (report.find(kInUsePhrase) != std::string::npos)
+    throw Exception(
+        "Невозможно выполнить проверку базы данных, т.к. в данный момент база данных "
+        "используется другим приложением");
+  for (const char* phrase : kNotReachedPhrases)
+    if (report.find(phrase) != std::string::npos)
+      throw Exception(report);
+  throw EDatabaseError(report);
+}

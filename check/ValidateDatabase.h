@@ -1,0 +1,21 @@
+// The validation run: the server's gfix with full validation against the local server,
+// its output turned into a report with Russian headings. The check and the repair call it.
+#pragma once
+
+#include <string>
+
+#include "os/Exception.h"
+
+// Damage found: the message is the validation report.
+VELMAR_DECLARE_EXCEPTION(EDatabaseError, Exception);
+
+// Returns normally when the tool reported nothing. Raises EDatabaseError with the report
+// when it complained about the database; a plain Exception when the tool or the file is
+// missing, the work directory cannot be made, the database is in use elsewhere, or the
+// server refused the login or could not be reached; and passes on the runner's errors
+// (EProgressCancelByUser included) and those of GetFBPort and GetFBPassword.
+void ValidateDatabase(const std::string& databaseFile);
+
+// The report made from the tool's output: its lines, each ended by CR LF, with the first
+// occurrence of each English heading replaced by its Russian one.
+std::string ValidationReport(const std::string& toolOutput);

@@ -1,0 +1,23 @@
+// The database server's client library, loaded at run time on first use and kept for the
+// life of the process (unloading it while its threads may still run is not safe).
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace Firebird {
+class IMaster;
+}
+
+namespace fbclient {
+
+// Where to look for the library, in order (per OS).
+std::vector<std::string> LibraryCandidates();
+// The library's file name, for messages ("fbclient.dll", "libfbclient.so.2").
+std::string LibraryFileName();
+
+// The library's master interface; throws EFirebirdError with a plain explanation when the
+// library cannot be loaded or is too old to have the object interface.
+Firebird::IMaster* Master();
+
+}  // namespace fbclient

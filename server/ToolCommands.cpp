@@ -1,0 +1,46 @@
+#include "server/ToolCommands.h"
+
+#include "server/ToolQuoting.h"
+
+namespace {
+
+using toolquoting::Bare;
+using toolquoting::Quoted;
+
+const char* const kServerHost = "127.0.0.1";
+const char* const kUser = "SYSDBA";
+
+std::string ServerAndFile(const ToolLogin& login, const std::string& database) {
+  return Quoted(std::string(kServerHost) + "/" + std::to_string(login.port) + ":" + database);
+}
+
+std::string LoginAndLog(const ToolLogin& login, const std::string& toolLog) {
+  return " -user " + Bare(kUser) + " -pass " + Bare(login.password) + " > " + Quoted(toolLog) +
+         " 2>&1";
+}
+
+}  // namespace
+
+std::string ValidationCommand(const std::string& gfix, const ToolLogin& login,
+                              const std::string& database, const std::string& toolLog) {
+  return Quoted(gfix) + " -v -full " + ServerAndFile(login, database) + LoginAndLog(login, toolLog);
+}
+
+std::string MendCommand(const std::string& gfix, const ToolLogin& login,
+                        const std::string& database, const std::string& toolLog) {
+  return Quoted(gfix) + " -mend " + ServerAndFile(login, database) + LoginAndLog(login, toolLog);
+}
+
+std::string BackupCommand(const std::string& gbak, const ToolLogin& login,
+                          const std::string& database, const std::string& backupFile,
+                          const std::string& toolLog) {
+  return Quoted(gbak) + " -b -v -ig -g " + ServerAndFile(login, database) + " " +
+         Quoted(backupFile) + LoginAndLog(login, toolLog);
+}
+
+std::string RestoreCommand(const std::string& gbak, const ToolLogin& login,
+                           const std::string& backupFile, const std::string& restoredFile,
+                           const std::string& toolLog) {
+  return Quoted(gbak) + " -c -v " + Quoted(backupFile) + " " + ServerAndFile(login, restoredFile) +
+         LoginAndLog(login, toolLog);
+}

@@ -1,0 +1,28 @@
+// The command lines of the four server tool runs, ready for RunToolBatch. Each names the
+// tool by its full path, addresses the local server as "127.0.0.1/<port>:<database>", logs
+// in as SYSDBA and sends both of the tool's output streams into `toolLog` (gfix reports its
+// validation summary and gbak its verbose lines and end markers on standard output).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+struct ToolLogin {
+  std::int32_t port = 0;
+  std::string password;
+};
+
+// gfix -v -full
+std::string ValidationCommand(const std::string& gfix, const ToolLogin& login,
+                              const std::string& database, const std::string& toolLog);
+// gfix -mend
+std::string MendCommand(const std::string& gfix, const ToolLogin& login,
+                        const std::string& database, const std::string& toolLog);
+// gbak -b -v -ig -g, the database into `backupFile`
+std::string BackupCommand(const std::string& gbak, const ToolLogin& login,
+                          const std::string& database, const std::string& backupFile,
+                          const std::string& toolLog);
+// gbak -c -v, `backupFile` into the new database `restoredFile`
+std::string RestoreCommand(const std::string& gbak, const ToolLogin& login,
+                           const std::string& backupFile, const std::string& restoredFile,
+                           const std::string& toolLog);

@@ -1,0 +1,61 @@
+#include "server/ToolRunner.h"
+
+#include <memory>
+
+#include "os/Exception.h"
+#include "os/Files.h"
+#include "os/Process.h"
+#include "os/SystemError.h"
+#include "progress/ProgressViewer.h"
+#include "server/FixedPaths.h"
+#include "server/ToolScript.h"
+
+namespace {
+
+// Numbers the scripts of this process; a new process starts again at 1. Used only by the
+// thread that runs the workflows.
+int batchCounter = 0;
+
+const unsigned kPollMs = 100;
+
+// Starts the script and waits for it, polling the operator's cancel between waits.
+void StartAndWait(const std::string& batchFile, TProgressViewer& viewer) {
+  std::unique_ptr<os::Process> process = os::Process::StartHiddenScript(batchFile);
+  if (!process)
+    throw Exception("Ошибка при создании процесса: " + os::LastErrorText());
+  // Dropping `process` on a cancel lets the tool run on hidden to its own end.
+  while (!process->Wait(kPollMs))
+    viewer.CheckCancel();
+}
+
+}  // namespace
+
+std::string ToolBatchFile(int number) {
+  return paths::WorkDirectory() + "DBRepairBat" + std::to_string(number) + ".bat";
+}
+
+int ToolBatchCount() {
+  return batchCounter;
+}
+
+void RunToolBatch(const std::string& commandLine, const std::string& caption) {
+  const std::string workDirectory = paths::WorkDirectory();
+  if (!os::ForceDirectories(workDirectory))
+    throw Exception("Не удалось создать временный каталог: " + workDirectory);
+  const std::string batchFile = ToolBatchFile(++batchCounter);
+  WriteToolScript(batchFile, commandLine);
+  try {
+    auto* viewer = new TProgressViewer(caption, /*showPercent=*/false, /*canCancel=*/true);
+    try {
+      StartAndWait(batchFile, *viewer);
+    } catch (...) {
+      viewer->Terminate();
+      throw;
+    }
+    viewer->Terminate();
+  } catch (...) {
+    os::RemoveFile(batchFile);
+    throw;
+  }
+  os::RemoveFile(batchFile);
+}

@@ -1,0 +1,72 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <optional>
+
+#include "os/Environment.h"
+#include "os/Exception.h"
+#include "os/SystemError.h"
+#include "server/ToolScript.h"
+
+namespace {
+
+// The character set of the locale the tools would inherit, as the C library picks it.
+bool InheritedLocaleIsUtf8() {
+  for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+    const std::optional<std::string> value = os::GetEnv(name);
+    if (!value || value->empty())
+      continue;
+    std::string lower;
+    for (char c : *value)
+      lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return lower.find("utf-8") != std::string::npos || lower.find("utf8") != std::string::npos;
+  }
+  return false;
+}
+
+[[noreturn]] void ThrowWriteError(const std::string& path, int code) {
+  throw EFileError("Не удалось создать файл \"" + path + "\": " + os::SystemErrorText(code), code);
+}
+
+}  // namespace
+
+std::string ToolScriptContent(const std::string& commandLine) {
+  std::string content;
+  // gfix and gbak refuse non-ASCII paths under the "C" locale.
+  if (!InheritedLocaleIsUtf8())
+    content += "LC_ALL=C.UTF-8\nexport LC_ALL\n";
+  for (const std::string& line : SplitCommandLines(commandLine))
+    content += line + "\n";
+  return content;
+}
+
+void WriteToolScript(const std::string& path, const std::string& commandLine) {
+  const std::string content = ToolScriptContent(commandLine);
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (fd < 0)
+    ThrowWriteError(path, errno);
+  // A file left from an earlier run keeps its old mode through O_CREAT: narrow it.
+  if (::fchmod(fd, 0600) != 0) {
+    const int code = errno;
+    ::close(fd);
+    ThrowWriteError(path, code);
+  }
+  std::size_t written = 0;
+  while (written < content.size()) {
+    const ssize_t n = ::write(fd, content.data() + written, content.size() - written);
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n < 0) {
+      const int code = errno;
+      ::close(fd);
+      ::unlink(path.c_str());
+      ThrowWriteError(path, code);
+    }
+    written += static_cast<std::size_t>(n);
+  }
+  if (::close(fd) != 0)
+    ThrowWriteError(path, errno);
+}

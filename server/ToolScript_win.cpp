@@ -1,0 +1,27 @@
+#include <memory>
+
+#include "os/CodePage.h"
+#include "os/Exception.h"
+#include "os/File.h"
+#include "os/SystemError.h"
+#include "server/ToolScript.h"
+
+std::string ToolScriptContent(const std::string& commandLine) {
+  // The command interpreter reads batch files in the console's code page.
+  std::string content;
+  for (const std::string& line : SplitCommandLines(os::Utf8ToOem(commandLine)))
+    content += line + "\r\n";
+  return content;
+}
+
+void WriteToolScript(const std::string& path, const std::string& commandLine) {
+  const std::string content = ToolScriptContent(commandLine);
+  std::unique_ptr<os::File> file = os::File::Open(path, os::File::Mode::CreateExclusive);
+  if (!file) {
+    const int code = os::LastErrorCode();
+    throw EFileError("Не удалось создать файл \"" + path + "\": " + os::SystemErrorText(code),
+                     code);
+  }
+  file->Write(content.data(), content.size());
+  file->Close();
+}

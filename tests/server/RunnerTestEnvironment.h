@@ -1,0 +1,22 @@
+// The progress viewer unit started for the whole test program, and the operator's cancel
+// played through the viewers' cycle hook.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+// Registers the environment that starts and ends the progress viewer unit.
+void UseProgressViewerUnit();
+
+// Cancels (as Esc would) every viewer that runs at or after `atMs` (monotonic), and notes
+// when the first cancel happened. Removes the hook when destroyed.
+class ScriptedCancel {
+ public:
+  explicit ScriptedCancel(std::uint64_t atMs);
+  ~ScriptedCancel();
+  bool Happened() const { return cancelledAtMs_.load() != 0; }
+  std::uint64_t CancelledAtMs() const { return cancelledAtMs_.load(); }
+
+ private:
+  std::atomic<std::uint64_t> cancelledAtMs_{0};
+};

@@ -1,0 +1,30 @@
+#include "tests/server/ServerTestTools.h"
+
+#include "os/Files.h"
+#include "os/Process.h"
+#include "server/ToolScript.h"
+
+std::string EchoToolPath() {
+  return os::ProgramDirectory() + (OnWindows() ? "velmar_echo_tool.exe" : "velmar_echo_tool");
+}
+
+bool RunScriptDirectly(const std::string& scriptPath, const std::string& commandLine,
+                       unsigned timeoutMs) {
+  WriteToolScript(scriptPath, commandLine);
+  std::unique_ptr<os::Process> process = os::Process::StartHiddenScript(scriptPath);
+  if (!process)
+    return false;
+  const bool ended = process->Wait(timeoutMs);
+  os::RemoveFile(scriptPath);
+  return ended;
+}
+
+std::vector<std::string> FileLines(const std::string& path) {
+  if (!os::FileExists(path))
+    return {};
+  return SplitCommandLines(os::ReadWholeFile(path));
+}
+
+bool OnWindows() {
+  return os::PathDelimiter() == '\\';
+}

@@ -1,0 +1,15 @@
+// Helpers shared by the runner's and the command lines' tests.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// The stand-in tool built beside the test programs.
+std::string EchoToolPath();
+// Runs `commandLine` through a script written as the runner writes it, without a progress
+// window, and waits for its end (at most `timeoutMs`). Returns false on a time-out.
+bool RunScriptDirectly(const std::string& scriptPath, const std::string& commandLine,
+                       unsigned timeoutMs = 20000);
+// The lines of a file (CR LF, CR or LF), without the line breaks.
+std::vector<std::string> FileLines(const std::string& path);
+bool OnWindows();

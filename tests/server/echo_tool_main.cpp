@@ -1,0 +1,75 @@
+// A stand-in tool for the runner's tests. It writes each of its arguments on a line of its
+// standard output, exactly as it received them, and one line on its error stream; the
+// environment shapes the rest of its run:
+//   VELMAR_ECHO_SLEEP_MS   wait this long first
+//   VELMAR_ECHO_STARTED    create this file when started
+//   VELMAR_ECHO_MARKER     create this file at the end
+//   VELMAR_ECHO_QUIET      write nothing
+//   VELMAR_ECHO_EXIT       exit with this code (0 when unset)
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <shellapi.h>
+#include <windows.h>
+#endif
+
+namespace {
+
+// The arguments in UTF-8 (on Windows from the wide command line, so nothing is lost).
+std::vector<std::string> Arguments(int argc, char** argv) {
+  std::vector<std::string> args;
+#ifdef _WIN32
+  int count = 0;
+  wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  for (int i = 1; i < count; ++i) {
+    const int size = WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
+    std::string utf8(size > 0 ? size - 1 : 0, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, utf8.data(), size, nullptr, nullptr);
+    args.push_back(utf8);
+  }
+  LocalFree(wide);
+#else
+  for (int i = 1; i < argc; ++i)
+    args.emplace_back(argv[i]);
+#endif
+  return args;
+}
+
+const char* Env(const char* name) {
+  const char* value = std::getenv(name);
+  return value && *value ? value : nullptr;
+}
+
+void Touch(const char* path) {
+  if (FILE* file = std::fopen(path, "wb"))
+    std::fclose(file);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+#ifdef _WIN32
+  _setmode(_fileno(stdout), _O_BINARY);
+#endif
+  if (const char* started = Env("VELMAR_ECHO_STARTED"))
+    Touch(started);
+  if (const char* sleepMs = Env("VELMAR_ECHO_SLEEP_MS"))
+    std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(sleepMs)));
+  if (!Env("VELMAR_ECHO_QUIET")) {
+    for (const std::string& arg : Arguments(argc, argv))
+      std::printf("%s\n", arg.c_str());
+    std::fflush(stdout);
+    std::fprintf(stderr, "echo tool: done\n");
+  }
+  if (const char* marker = Env("VELMAR_ECHO_MARKER"))
+    Touch(marker);
+  const char* exitCode = Env("VELMAR_ECHO_EXIT");
+  return exitCode ? std::atoi(exitCode) : 0;
+}

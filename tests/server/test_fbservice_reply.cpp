@@ -1,0 +1,114 @@
+// Reading the service manager's answers: lines, the end of output, and answers that are cut
+// or malformed, which must fail loudly instead of being read past their end.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "server/FbService.h"
+#include "server/FbServiceReply.h"
+
+using fbreply::ParseServiceReply;
+
+namespace {
+
+std::vector<std::uint8_t> LineItem(const std::string& text) {
+  std::vector<std::uint8_t> item{fbreply::kServiceLine, static_cast<std::uint8_t>(text.size()),
+                                 static_cast<std::uint8_t>(text.size() >> 8)};
+  item.insert(item.end(), text.begin(), text.end());
+  return item;
+}
+
+std::vector<std::uint8_t> Reply(std::initializer_list<std::vector<std::uint8_t>> items,
+                                std::size_t padTo = 64) {
+  std::vector<std::uint8_t> buffer;
+  for (const auto& item : items)
+    buffer.insert(buffer.end(), item.begin(), item.end());
+  buffer.push_back(fbreply::kEnd);
+  if (buffer.size() < padTo)
+    buffer.resize(padTo, 0);  // the rest of the caller's buffer
+  return buffer;
+}
+
+TEST(FbServiceReply, LineIsTakenWithItsOwnLengthAndTrailingSpace) {
+  auto buffer = Reply({LineItem("gbak:readied database /db/a.fdb for backup ")});
+  auto reply = ParseServiceReply(buffer.data(), buffer.size());
+  ASSERT_EQ(reply.lines.size(), 1u);
+  EXPECT_EQ(reply.lines[0], "gbak:readied database /db/a.fdb for backup ");
+  EXPECT_FALSE(reply.endOfOutput);
+  EXPECT_FALSE(reply.dataNotReady);
+  EXPECT_FALSE(reply.truncated);
+}
+
+TEST(FbServiceReply, LongUtf8LineKeepsEveryByte) {
+  std::string text = "gbak:writing data for table \"Продажи\" ";
+  while (text.size() < 700)
+    text += "ж";  // length needs both bytes of the length field
+  auto buffer = Reply({LineItem(text)}, 1024);
+  auto reply = ParseServiceReply(buffer.data(), buffer.size());
+  ASSERT_EQ(reply.lines.size(), 1u);
+  EXPECT_EQ(reply.lines[0], text);
+}
+
+TEST(FbServiceReply, EmptyLineMeansTheEndOfOutput) {
+  auto buffer = Reply({LineItem("")});
+  auto reply = ParseServiceReply(buffer.data(), buffer.size());
+  EXPECT_TRUE(reply.lines.empty());
+  EXPECT_TRUE(reply.endOfOutput);
+}
+
+TEST(FbServiceReply, SeveralItemsKeepTheirOrder) {
+  auto buffer = Reply({LineItem("first"), LineItem("second"), LineItem("")});
+  auto reply = ParseServiceReply(buffer.data(), buffer.size());
+  EXPECT_EQ(reply.lines, (std::vector<std::string>{"first", "second"}));
+  EXPECT_TRUE(reply.endOfOutput);
+}
+
+TEST(FbServiceReply, NotReadyAndTruncatedAreReported) {
+  auto notReady = Reply({{fbreply::kDataNotReady}});
+  EXPECT_TRUE(ParseServiceReply(notReady.data(), notReady.size()).dataNotReady);
+
+  std::vector<std::uint8_t> cut = LineItem("partial");
+  cut.push_back(fbreply::kTruncated);
+  auto reply = ParseServiceReply(cut.data(), cut.size());
+  EXPECT_TRUE(reply.truncated);
+  EXPECT_EQ(reply.lines, std::vector<std::string>{"partial"});
+}
+
+TEST(FbServiceReply, MalformedAnswersThrowInsteadOfReadingPastTheBuffer) {
+  // A length pointing beyond the buffer.
+  std::vector<std::uint8_t> tooLong{fbreply::kServiceLine, 200, 0, 'a', 'b'};
+  EXPECT_THROW(ParseServiceReply(tooLong.data(), tooLong.size()), EFirebirdError);
+  // A length field cut in half.
+  std::vector<std::uint8_t> halfLength{fbreply::kServiceLine, 3};
+  EXPECT_THROW(ParseServiceReply(halfLength.data(), halfLength.size()), EFirebirdError);
+  // No end tag at all.
+  auto noEnd = LineItem("abc");
+  EXPECT_THROW(ParseServiceReply(noEnd.data(), noEnd.size()), EFirebirdError);
+  // An item this client never asked for.
+  std::vector<std::uint8_t> unknown{63, 0, 0, fbreply::kEnd};
+  try {
+    ParseServiceReply(unknown.data(), unknown.size());
+    FAIL() << "an unknown item was accepted";
+  } catch (const EFirebirdError& e) {
+    EXPECT_STREQ(e.ClassName(), "EFirebirdError");
+    EXPECT_NE(e.Message().find("63"), std::string::npos) << e.Message();
+  }
+  EXPECT_THROW(ParseServiceReply(nullptr, 0), EFirebirdError);
+}
+
+TEST(FbServiceConnection, ServiceNameIsHostSlashPortInDecimal) {
+  EXPECT_EQ(FbServiceConnection::ServiceName("127.0.0.1", 3050), "127.0.0.1/3050:service_mgr");
+  EXPECT_EQ(FbServiceConnection::ServiceName("127.0.0.1", 7), "127.0.0.1/7:service_mgr");
+}
+
+TEST(FbServiceConnection, UseOutOfOrderFailsWithoutTheLibrary) {
+  FbServiceConnection service;
+  EXPECT_FALSE(service.Attached());
+  EXPECT_THROW(service.StartBackup("a.fdb", "a.fbk"), EFirebirdError);
+  EXPECT_THROW(service.NextLine(), EFirebirdError);
+  service.Detach();  // harmless when not attached
+  service.Detach();
+  EXPECT_FALSE(service.Attached());
+}
+
+}  // namespace
