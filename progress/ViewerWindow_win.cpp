@@ -1,0 +1,441 @@
+// The progress window on Win32: class "ProgressViewerFormClass", a topmost tool popup with a
+// hidden push button, every frame composed on memory bitmaps and put on the window by the
+// frame message in one BitBlt. Texts are UTF-8 inside and drawn with the W functions.
+#include <windows.h>
+
+#include <map>
+#include <tuple>
+
+#include "os/Time.h"
+#include "progress/FpuControlGuard.h"
+#include "progress/ViewerDrawing.h"
+#include "progress/ViewerWindow.h"
+
+namespace progress_internal {
+
+namespace {
+
+constexpr const wchar_t* kClassName = L"ProgressViewerFormClass";
+constexpr const wchar_t* kWindowName = L"ProgressWnd";
+
+std::wstring Wide(const std::string& utf8) {
+  if (utf8.empty()) {
+    return std::wstring();
+  }
+  int length =
+      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(length), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), length);
+  return wide;
+}
+
+COLORREF RgbOf(TColorValue color) {
+  if (color != kDefaultColor && (color & 0xFF000000u) == 0xFF000000u) {
+    return GetSysColor(static_cast<int>(color & 0xFFu));
+  }
+  return ColorToRgb(color);
+}
+
+// One off-screen drawing surface: a memory device context with its bitmap.
+struct Surface {
+  HDC dc = nullptr;
+  HBITMAP bitmap = nullptr;
+  HGDIOBJ oldBitmap = nullptr;
+  int width = 0, height = 0;
+
+  Surface() {
+    HDC screen = GetDC(nullptr);
+    dc = CreateCompatibleDC(screen);
+    ReleaseDC(nullptr, screen);
+  }
+  ~Surface() {
+    Release();
+    if (dc != nullptr) {
+      DeleteDC(dc);
+    }
+  }
+  Surface(const Surface&) = delete;
+  Surface& operator=(const Surface&) = delete;
+
+  void Release() {
+    if (bitmap != nullptr) {
+      SelectObject(dc, oldBitmap);
+      DeleteObject(bitmap);
+      bitmap = nullptr;
+    }
+    width = height = 0;
+  }
+  void SetSize(int w, int h) {
+    Release();
+    width = w;
+    height = h;
+    if (w <= 0 || h <= 0) {
+      return;
+    }
+    HDC screen = GetDC(nullptr);
+    bitmap = CreateCompatibleBitmap(screen, w, h);
+    ReleaseDC(nullptr, screen);
+    if (bitmap == nullptr) {
+      throw EProgressException("Не удалось создать поверхность рисования");
+    }
+    oldBitmap = SelectObject(dc, bitmap);
+  }
+  // A rectangle as the toolkit draws it: 1-pixel black outline around the fill.
+  void Rect(int x1, int y1, int x2, int y2, TColorValue fill) {
+    HBRUSH brush = CreateSolidBrush(RgbOf(fill));
+    HGDIOBJ oldBrush = SelectObject(dc, brush);
+    HGDIOBJ oldPen = SelectObject(dc, GetStockObject(BLACK_PEN));
+    Rectangle(dc, x1, y1, x2, y2);
+    SelectObject(dc, oldPen);
+    SelectObject(dc, oldBrush);
+    DeleteObject(brush);
+  }
+};
+
+LRESULT CALLBACK ProgressWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+}  // namespace
+
+bool RegisterProgressWindowClass() {
+  WNDCLASSW windowClass{};
+  windowClass.style = CS_HREDRAW | CS_VREDRAW;
+  windowClass.lpfnWndProc = ProgressWindowProc;
+  windowClass.cbClsExtra = 0;
+  windowClass.cbWndExtra = 0;
+  windowClass.hInstance = GetModuleHandleW(nullptr);
+  windowClass.hIcon = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
+  windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1));
+  windowClass.lpszMenuName = nullptr;
+  windowClass.lpszClassName = kClassName;
+  if (RegisterClassW(&windowClass) != 0) {
+    return true;
+  }
+  return GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+}
+
+WorkArea QueryWorkArea() {
+  RECT area{};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+  return WorkArea{area.left, area.top, area.right, area.bottom};
+}
+
+struct ViewerWindow::Platform {
+  HWND window = nullptr;
+  HWND button = nullptr;
+  Surface frame, back, text, bar;
+  int dpi = 96;
+  std::map<std::tuple<std::string, int, int>, HFONT> fonts;
+
+  Platform() {
+    HDC screen = GetDC(nullptr);
+    dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+  }
+  ~Platform() {
+    for (auto& [key, font] : fonts) {
+      DeleteObject(font);
+    }
+  }
+
+  HFONT Font(const std::string& name, int points, std::uint8_t style) {
+    auto key = std::make_tuple(name, points, static_cast<int>(style));
+    auto it = fonts.find(key);
+    if (it != fonts.end()) {
+      return it->second;
+    }
+    HFONT font = CreateFontW(-MulDiv(points, dpi, 72), 0, 0, 0,
+                             (style & fsBold) ? FW_BOLD : FW_NORMAL, (style & fsItalic) ? 1 : 0,
+                             (style & fsUnderline) ? 1 : 0, (style & fsStrikeOut) ? 1 : 0,
+                             DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                             DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, Wide(name).c_str());
+    if (font == nullptr) {
+      throw EProgressException("Не удалось создать шрифт " + name);
+    }
+    fonts.emplace(key, font);
+    return font;
+  }
+};
+
+ViewerWindow::ViewerWindow(TProgressViewer& viewer)
+    : viewer_(viewer), p_(std::make_unique<Platform>()) {}
+
+ViewerWindow::~ViewerWindow() = default;
+
+bool ViewerWindow::HasWindow() const {
+  return p_->window != nullptr;
+}
+
+std::unique_ptr<ViewerWindow> ViewerWindow::Create(TProgressViewer& viewer) {
+  std::unique_ptr<ViewerWindow> self(new ViewerWindow(viewer));
+  Platform& p = *self->p_;
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  {
+    FpuControlGuard fpu;
+    p.window = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kClassName, kWindowName,
+                               WS_POPUP | WS_VISIBLE, viewer.Left, viewer.Top, viewer.Width,
+                               viewer.Height, nullptr, nullptr, instance, nullptr);
+  }
+  if (p.window == nullptr) {
+    return self;  // no window and no button; the cycles run without painting
+  }
+  ShowWindow(p.window, SW_SHOW);
+  viewer.Handle = reinterpret_cast<TWindowHandle>(p.window);
+  RegisterWindow(&viewer);
+
+  {
+    FpuControlGuard fpu;
+    p.button = CreateWindowExW(0, L"BUTTON", Wide(CancelButtonCaption).c_str(), WS_CHILD,
+                               viewer.Width - 120, viewer.Height - 30, kButtonWidth, kButtonHeight,
+                               p.window, nullptr, instance, nullptr);
+  }
+  if (p.button != nullptr) {
+    viewer.ButtonHandle = reinterpret_cast<TWindowHandle>(p.button);
+    if (viewer.CanCancel) {
+      ShowWindow(p.button, SW_SHOW);
+      UpdateWindow(p.button);
+    }
+  }
+  return self;
+}
+
+void ViewerWindow::DispatchMessages() {
+  Platform& p = *p_;
+  if (p.window == nullptr) {
+    return;
+  }
+  MSG message;
+  while (PeekMessageW(&message, p.window, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+}
+
+void ViewerWindow::Resize(int newWidth, int newHeight) {
+  Platform& p = *p_;
+  TProgressViewer& v = viewer_;
+  if (newWidth == -1) {
+    newWidth = v.Width;
+  }
+  if (newHeight == -1) {
+    newHeight = v.Height;
+  }
+  newHeight = std::max(newHeight, kMinHeight);
+  newWidth = std::max(newWidth, kMinWidth);
+  if (newWidth == v.Width && newHeight == v.Height) {
+    return;
+  }
+  v.Width = newWidth;
+  v.Height = newHeight;
+  WorkArea area = QueryWorkArea();
+  Placement place =
+      PlaceOnWorkArea(area.left, area.top, area.right, area.bottom, newWidth, newHeight);
+  v.Left = place.left;
+  v.Top = place.top;
+  if (p.window != nullptr) {
+    SetWindowPos(p.window, HWND_TOPMOST, place.left, place.top, newWidth, newHeight,
+                 SWP_SHOWWINDOW);
+  }
+  if (p.button != nullptr) {
+    SetWindowPos(p.button, HWND_TOP, newWidth - 120, newHeight - 30, kButtonWidth, kButtonHeight,
+                 SWP_HIDEWINDOW);
+    if (v.CanCancel) {
+      ShowWindow(p.button, SW_SHOW);
+      UpdateWindow(p.button);
+    }
+  }
+  v.LayoutValid = false;
+}
+
+void ViewerWindow::LayOut() {
+  LayOutTextBlock();
+  ComposeBackground();
+}
+
+void ViewerWindow::LayOutTextBlock() {
+  Platform& p = *p_;
+  TProgressViewer& v = viewer_;
+  const int w = v.Width - 20;
+  p.text.SetSize(0, 0);
+
+  // Measure each line on the block's surface.
+  int sum = 0;
+  for (TStringInfo& line : v.Strings) {
+    HGDIOBJ old = SelectObject(p.text.dc, p.Font(line.FontName, line.FontSize, line.FontStyle));
+    RECT r{0, 0, w, 0};
+    std::wstring text = Wide(line.Text);
+    DrawTextW(p.text.dc, text.c_str(), static_cast<int>(text.size()), &r,
+              DT_CALCRECT | DT_NOPREFIX | (line.WordWrap ? DT_WORDBREAK : 0));
+    SelectObject(p.text.dc, old);
+    line.Height = r.bottom;
+    sum += line.Height;
+  }
+
+  p.text.SetSize(w, sum);
+  if (sum > 0) {
+    HBRUSH brush = CreateSolidBrush(RgbOf(v.TextBackColor));
+    RECT all{0, 0, w, sum};
+    FillRect(p.text.dc, &all, brush);
+    DeleteObject(brush);
+    SetBkMode(p.text.dc, OPAQUE);
+    SetBkColor(p.text.dc, RgbOf(v.TextBackColor));
+    int y = 0;
+    for (const TStringInfo& line : v.Strings) {
+      HGDIOBJ old = SelectObject(p.text.dc, p.Font(line.FontName, line.FontSize, line.FontStyle));
+      SetTextColor(p.text.dc, RgbOf(line.Color));
+      UINT format = line.Alignment == taLeft    ? DT_LEFT
+                    : line.Alignment == taRight ? DT_RIGHT
+                                                : DT_CENTER;
+      RECT r{0, y, w, y + line.Height};
+      std::wstring text = Wide(line.Text);
+      DrawTextW(p.text.dc, text.c_str(), static_cast<int>(text.size()), &r,
+                format | DT_NOPREFIX | (line.WordWrap ? DT_WORDBREAK : 0));
+      SelectObject(p.text.dc, old);
+      y += line.Height;
+    }
+    Resize(-1, sum + kHeightBelowText);
+  }
+}
+
+void ViewerWindow::ComposeBackground() {
+  Platform& p = *p_;
+  TProgressViewer& v = viewer_;
+  p.frame.SetSize(v.Width, v.Height);
+  p.frame.Rect(0, 0, p.frame.width, p.frame.height, kButtonFaceColor);
+  p.back.SetSize(p.frame.width, p.frame.height);
+  BitBlt(p.back.dc, 0, 0, p.back.width, p.back.height, p.frame.dc, 0, 0, SRCCOPY);
+  if (p.text.height > 0) {
+    BitBlt(p.back.dc, kTextBlockLeft, kTextBlockTop, p.text.width, p.text.height, p.text.dc, 0, 0,
+           SRCCOPY);
+  }
+}
+
+void ViewerWindow::PaintFrame() {
+  Platform& p = *p_;
+  TProgressViewer& v = viewer_;
+  if (p.frame.bitmap == nullptr || p.back.bitmap == nullptr) {
+    ComposeBackground();
+  }
+  try {
+    BitBlt(p.frame.dc, 0, 0, p.frame.width, p.frame.height, p.back.dc, 0, 0, SRCCOPY);
+
+    // The strip.
+    const int barW = p.frame.width - 40;
+    p.bar.SetSize(barW, kStripHeight);
+    p.bar.Rect(0, 0, barW, kStripHeight, 0xFFFFFF);
+    if (!v.ShowPercent) {
+      double position = NextBlockPosition(v.Position.load(), barW);
+      v.Position.store(position);
+      int x = static_cast<int>(position);
+      p.bar.Rect(x, 2, x + kBlockWidth, 18, BarColor);
+    } else {
+      double position = ClampPercent(v.Position.load());
+      v.Position.store(position);
+      p.bar.Rect(2, 2, 2 + static_cast<int>((barW - 4) * position / 100), 18, BarColor);
+      if (ShowPercentText) {
+        std::wstring label = Wide(std::to_string(static_cast<int>(position)) + " %");
+        HGDIOBJ old = SelectObject(p.bar.dc, p.Font(GlobalFontName, GlobalFontSize, fsBold));
+        SIZE size{};
+        GetTextExtentPoint32W(p.bar.dc, label.c_str(), static_cast<int>(label.size()), &size);
+        SetBkMode(p.bar.dc, TRANSPARENT);
+        SetTextColor(p.bar.dc, 0);
+        TextOutW(p.bar.dc, (barW - size.cx) / 2, 4, label.c_str(), static_cast<int>(label.size()));
+        SelectObject(p.bar.dc, old);
+      }
+    }
+
+    // The elapsed time, at the left beside the button or at the right without one.
+    if (ShowTotalTime) {
+      std::wstring text = Wide(TotalTimeText(os::MonotonicMs() - v.StartTime));
+      HGDIOBJ old = SelectObject(p.frame.dc, p.Font(GlobalFontName, GlobalFontSize, 0));
+      SIZE size{};
+      GetTextExtentPoint32W(p.frame.dc, text.c_str(), static_cast<int>(text.size()), &size);
+      SetBkMode(p.frame.dc, TRANSPARENT);
+      SetTextColor(p.frame.dc, 0);
+      int x = v.CanCancel ? 20 : p.frame.width - size.cx - 20;
+      TextOutW(p.frame.dc, x, p.frame.height - 25, text.c_str(), static_cast<int>(text.size()));
+      SelectObject(p.frame.dc, old);
+    }
+
+    BitBlt(p.frame.dc, 20, p.frame.height - 60, barW, kStripHeight, p.bar.dc, 0, 0, SRCCOPY);
+  } catch (...) {
+    SendMessageW(p.window, kFrameMessage, reinterpret_cast<WPARAM>(&v), 0);
+    throw;
+  }
+  SendMessageW(p.window, kFrameMessage, reinterpret_cast<WPARAM>(&v), 0);
+}
+
+void ViewerWindow::PutFrameOnWindow(TProgressViewer* viewer, TWindowHandle window) {
+  // Only the registered viewer of that window may draw on it: the frame message can come
+  // from anywhere, and its wParam is trusted only when it names that viewer.
+  if (viewer == nullptr || FindViewer(window) != viewer || viewer->Window == nullptr) {
+    return;
+  }
+  Platform& p = *viewer->Window->p_;
+  HWND hwnd = reinterpret_cast<HWND>(window);
+  PAINTSTRUCT paint;
+  BeginPaint(hwnd, &paint);
+  HDC dc = GetDC(hwnd);
+  BitBlt(dc, 0, 0, p.frame.width, p.frame.height, p.frame.dc, 0, 0, SRCCOPY);
+  ReleaseDC(hwnd, dc);
+  EndPaint(hwnd, &paint);
+}
+
+void ViewerWindow::RefreshButton() {
+  if (p_->button != nullptr) {
+    InvalidateRect(p_->button, nullptr, FALSE);
+  }
+  DispatchMessages();
+}
+
+void ViewerWindow::Close() {
+  Platform& p = *p_;
+  if (p.window == nullptr) {
+    return;
+  }
+  ShowWindow(p.window, SW_HIDE);
+  // Destroying it here (WM_DESTROY posts the quit message) releases the window before its
+  // surfaces go, instead of leaving that to the end of the thread.
+  DestroyWindow(p.window);
+  p.window = nullptr;
+  p.button = nullptr;
+}
+
+namespace {
+
+LRESULT CALLBACK ProgressWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  TWindowHandle handle = reinterpret_cast<TWindowHandle>(window);
+  switch (message) {
+    case kFrameMessage:
+      if (wParam == 0) {
+        return DefWindowProcW(window, message, wParam, lParam);
+      }
+      ViewerWindow::PutFrameOnWindow(reinterpret_cast<TProgressViewer*>(wParam), handle);
+      return 0;
+    case WM_KEYDOWN:
+      if (wParam == VK_ESCAPE) {
+        if (TProgressViewer* viewer = FindViewer(handle)) {
+          viewer->Cancel();
+        }
+      }
+      return 0;
+    case WM_COMMAND:
+      if (lParam != 0) {
+        if (TProgressViewer* viewer = FindViewer(handle)) {
+          viewer->Cancel();
+        }
+      }
+      return 0;
+    case WM_CLOSE:
+      return 0;  // only the caller ends a progress window
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+    default:
+      return DefWindowProcW(window, message, wParam, lParam);
+  }
+}
+
+}  // namespace
+
+}  // namespace progress_internal

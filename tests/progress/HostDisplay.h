@@ -1,0 +1,25 @@
+// The test's view of the X display from outside the program: host commands (xdotool,
+// xwininfo, import) and the X window behind a viewer's window handle. On the Windows build
+// these run under Wine and reach the host's programs through /bin/sh.
+#pragma once
+
+#include <string>
+
+#include "progress/ProgressViewer.h"
+
+struct HostResult {
+  int exitCode = -1;
+  std::string output;
+};
+
+// Runs `command` with /bin/sh on the host and returns its exit code and output.
+HostResult RunHostCommand(const std::string& command);
+
+// The X window id of the viewer's window as other X clients see it; 0 when unknown.
+unsigned long XWindowOf(const TProgressViewer& viewer);
+
+// True when the viewer's cancel button is shown.
+bool ButtonShown(const TProgressViewer& viewer);
+
+// Where the screenshots go: the build folder, as a path the host understands.
+std::string HostScreenshotPath(const std::string& fileName);

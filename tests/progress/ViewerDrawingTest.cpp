@@ -1,0 +1,69 @@
+// Geometry, colours, the elapsed-time text and line breaking of the progress window.
+#include <gtest/gtest.h>
+
+#include "progress/ViewerDrawing.h"
+
+using namespace progress_internal;
+
+TEST(ViewerPlacement, CentredAndHundredPixelsAboveTheWorkAreaBottom) {
+  Placement p = PlaceOnWorkArea(0, 0, 1024, 768, 450, 200);
+  EXPECT_EQ(p.left, 287);
+  EXPECT_EQ(p.top, 768 - 200 - 100);
+  // A task bar on the left: the width of the area counts, not its right edge.
+  p = PlaceOnWorkArea(100, 0, 1124, 740, 451, 70);
+  EXPECT_EQ(p.left, 286);
+  EXPECT_EQ(p.top, 570);
+  // Wider than the area: the division truncates toward zero.
+  p = PlaceOnWorkArea(0, 0, 400, 300, 451, 70);
+  EXPECT_EQ(p.left, -25);
+}
+
+TEST(ViewerColours, SystemDefaultAndRgbValues) {
+  EXPECT_EQ(ColorToRgb(0x008000), 0x008000u);
+  EXPECT_EQ(ColorToRgb(0xFFFF00), 0xFFFF00u);
+  EXPECT_EQ(ColorToRgb(kDefaultColor), 0u);
+  EXPECT_EQ(ColorToRgb(kButtonFaceColor), 0xF0F0F0u);
+  EXPECT_EQ(ColorToRgb(0xFF000005), 0xFFFFFFu);  // window background
+}
+
+TEST(ViewerElapsedTime, HoursMinutesSecondsWithinTheDay) {
+  EXPECT_EQ(FormatElapsed(0), "0:00:00");
+  EXPECT_EQ(FormatElapsed(59999), "0:00:59");
+  EXPECT_EQ(FormatElapsed((3600 + 2 * 60 + 3) * 1000ull), "1:02:03");
+  EXPECT_EQ(FormatElapsed((86400 + 5) * 1000ull), "0:00:05");
+  EXPECT_EQ(TotalTimeText(61000), "Общее время: 0:01:01");
+}
+
+TEST(ViewerStrip, BlockWrapsAndPercentageIsClamped) {
+  EXPECT_EQ(NextBlockPosition(0, 410), 10);
+  EXPECT_EQ(NextBlockPosition(400, 410), 410);
+  EXPECT_EQ(NextBlockPosition(410, 410), -40);
+  EXPECT_EQ(NextBlockPosition(-40, 410), -30);
+  EXPECT_EQ(ClampPercent(150), 100);
+  EXPECT_EQ(ClampPercent(-5), 0);
+  EXPECT_EQ(ClampPercent(42.5), 42.5);
+}
+
+namespace {
+// Ten pixels per byte: easy widths to reason about.
+int TenPerByte(const std::string& s) {
+  return static_cast<int>(s.size()) * 10;
+}
+}  // namespace
+
+TEST(ViewerLineBreaking, WrapsBetweenWordsToTheWidth) {
+  auto lines = BreakText("aaa bbb ccc dddd", true, 80, TenPerByte);
+  EXPECT_EQ(lines, (std::vector<std::string>{"aaa bbb", "ccc dddd"}));
+  // A word wider than the block keeps a line of its own.
+  lines = BreakText("a bbbbbbbbbbbb c", true, 80, TenPerByte);
+  EXPECT_EQ(lines, (std::vector<std::string>{"a", "bbbbbbbbbbbb", "c"}));
+}
+
+TEST(ViewerLineBreaking, WithoutWrapOnlyLineBreaksSplit) {
+  auto lines = BreakText("aaa bbb ccc dddd eeee ffff", false, 80, TenPerByte);
+  EXPECT_EQ(lines, (std::vector<std::string>{"aaa bbb ccc dddd eeee ffff"}));
+  lines = BreakText("one\r\ntwo\nthree", false, 80, TenPerByte);
+  EXPECT_EQ(lines, (std::vector<std::string>{"one", "two", "three"}));
+  EXPECT_TRUE(BreakText("", true, 80, TenPerByte).empty());
+  EXPECT_EQ(BreakText(" ", false, 80, TenPerByte), (std::vector<std::string>{" "}));
+}
