@@ -4,6 +4,6 @@
 
 class THuxLogger;
 
-THuxLogger& SessionLog();           // the published log; must be set
+THuxLogger& SessionLog();  // the published log; must be set
 THuxLogger* SessionLogOrNull();
 void PublishSessionLog(THuxLogger* log);  // nullptr withdraws it

@@ -1,0 +1,68 @@
+#include <windows.h>
+
+#include <stdexcept>
+
+#include "os/Files.h"
+#include "tests/log/LogTestSupport.h"
+
+namespace logtest {
+namespace {
+
+std::wstring Wide(const std::string& utf8) {
+  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, nullptr, 0);
+  std::wstring out(n > 0 ? n - 1 : 0, L'\0');
+  if (n > 1)
+    MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, out.data(), n);
+  return out;
+}
+
+std::wstring Quoted(const std::string& arg) {
+  return L"\"" + Wide(arg) + L"\"";
+}
+
+class WinChild : public ChildProcess {
+ public:
+  explicit WinChild(HANDLE process) : process_(process) {}
+  ~WinChild() override {
+    if (process_)
+      Wait();
+  }
+  int Wait() override {
+    WaitForSingleObject(process_, INFINITE);
+    DWORD code = 0;
+    GetExitCodeProcess(process_, &code);
+    CloseHandle(process_);
+    process_ = nullptr;
+    return static_cast<int>(code);
+  }
+
+ private:
+  HANDLE process_;
+};
+
+}  // namespace
+
+std::unique_ptr<ChildProcess> ChildProcess::Start(const std::string& program,
+                                                  const std::vector<std::string>& args) {
+  std::wstring commandLine = Quoted(program);
+  for (const auto& a : args)
+    commandLine += L" " + Quoted(a);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info{};
+  if (!CreateProcessW(Wide(program).c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
+                      nullptr, nullptr, &startup, &info))
+    throw std::runtime_error("cannot start " + program);
+  CloseHandle(info.hThread);
+  return std::make_unique<WinChild>(info.hProcess);
+}
+
+std::string SiblingProgram(const std::string& name) {
+  return os::ProgramDirectory() + name + ".exe";
+}
+
+bool PlatformHasShareModes() {
+  return true;
+}
+
+}  // namespace logtest
