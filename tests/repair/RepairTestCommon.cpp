@@ -1,0 +1,84 @@
+#include "tests/repair/RepairTestCommon.h"
+
+#include "os/Exception.h"
+#include "repair/RepairWorkflow.h"
+
+namespace repairtest {
+
+std::optional<std::string> RunRepairOn(const std::string& databaseFile, ScriptedDialogs& dialogs) {
+  WorkflowContext context{dialogs, [databaseFile] { return databaseFile; }};
+  try {
+    RepairDatabase(context);
+  } catch (const Exception& e) {
+    return e.Message();
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> RunRepair(const RepairSandbox& sandbox, ScriptedDialogs& dialogs) {
+  return RunRepairOn(sandbox.Database(), dialogs);
+}
+
+BoxExpectation SuccessBox() {
+  BoxExpectation box;
+  box.caption = "Информация";
+  box.text = "Восстановление базы данных УСПЕШНО ЗАВЕРШЕНО!";
+  box.buttons = DialogButtons::Ok;
+  box.icon = DialogIcon::Information;
+  return box;
+}
+
+std::vector<std::string> RecordsUpToBackup(const std::string& database, const std::string& copy) {
+  return {
+      "Начало ремонта базы данных: " + database,
+      "Сделана копия файла базы данных: " + copy,
+      "Будет сделана маркировка поврежденных страниц",
+      "Маркировка поврежденных страниц завершена",
+      "Будет сделана повторная проверка с помощью gfix",
+      "Будет сделана резервная копия базы данных",
+  };
+}
+
+std::vector<std::string> SuccessRecords(const std::string& database, const std::string& copy) {
+  const std::string restored = database.substr(0, database.rfind('.')) + ".db_restored1";
+  std::vector<std::string> records = RecordsUpToBackup(database, copy);
+  records.insert(
+      records.end(),
+      {
+          "Создание резервной копии успешно завершено",
+          "Будет выполнено восстановление базы данных из резервной копии",
+          "Восстановление из резервной копии прошло успешно!",
+          "Будет выполнена попытка заменить файл \"" + database + "\" на \"" + restored + "\"",
+          "Файл успешно удален: " + database,
+          "Файл \"" + restored + "\" успешно переименован в \"" + database + "\"",
+          "Ремонт базы данных успешно завершен!",
+      });
+  return records;
+}
+
+std::vector<std::string> RecheckOutcome() {
+  return {"Повторная проверка завершена"};
+}
+
+std::string SessionLogPath() {
+  return std::string(getenv("KORA_ROOT")) + "/LogFiles/VelmarDBRepair.log";
+}
+std::string ServerLogPath() {
+  return std::string(getenv("KORA_ROOT")) + "/FIREBIRD/firebird.log";
+}
+
+std::string BackupFailedText() {
+  return "Не удалось сделать резервную копию базы данных!\r\n"
+         "Вероятно база данных серьезно повреждена.\r\n"
+         "Подробности смотрите в логах:\r\n" +
+         SessionLogPath() + "\r\n" + ServerLogPath();
+}
+
+std::string RestoreFailedText() {
+  return "Не удалось восстановить базу данных из резервной копии!\r\n"
+         "Вероятно база данных серьезно повреждена.\r\n"
+         "Подробности смотрите в логах:\r\n" +
+         SessionLogPath() + "\r\n" + ServerLogPath();
+}
+
+}  // namespace repairtest

@@ -1,0 +1,35 @@
+// What the repair tests share: the texts the operator and the log must show, and running
+// the repair as the main window runs it.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tests/repair/RepairSandbox.h"
+#include "tests/support/ScriptedDialogs.h"
+
+namespace repairtest {
+
+// Runs the repair on the sandbox's database; the message of the error that left it, if any.
+std::optional<std::string> RunRepair(const RepairSandbox& sandbox, ScriptedDialogs& dialogs);
+// The same, with the file field answering `databaseFile`.
+std::optional<std::string> RunRepairOn(const std::string& databaseFile, ScriptedDialogs& dialogs);
+
+// The success box the rebuild shows after the replacement.
+BoxExpectation SuccessBox();
+
+// Every record of a repair that ends with the replacement, in order.
+std::vector<std::string> SuccessRecords(const std::string& database, const std::string& copy);
+// Records a repair may or may not write, depending on what the mend left.
+std::vector<std::string> RecheckOutcome();
+// The records up to the end of the backup.
+std::vector<std::string> RecordsUpToBackup(const std::string& database, const std::string& copy);
+
+std::string SessionLogPath();
+std::string ServerLogPath();
+// The five-line messages sending the operator to the logs.
+std::string BackupFailedText();
+std::string RestoreFailedText();
+
+}  // namespace repairtest
