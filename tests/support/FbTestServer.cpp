@@ -1,5 +1,7 @@
 #include "tests/support/FbTestServer.h"
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -45,8 +47,18 @@ std::string FreshTestFolder(const std::string& name) {
   auto server = FbTestServer::FromEnvironment();
   if (!server)
     throw std::runtime_error("the private Firebird server is not running");
-  std::filesystem::path folder = std::filesystem::path(server->DatabasesDir()) / name;
-  std::filesystem::remove_all(folder);
+  // Earlier runs' folders go, but the new one gets a name of its own: the server may still
+  // hold files of an earlier run open (a backup runs on after its client detached), and a
+  // new database under an old name would then be "in use".
+  const std::string prefix = name + "-";
+  for (const auto& entry : std::filesystem::directory_iterator(server->DatabasesDir())) {
+    if (entry.path().filename().string().rfind(prefix, 0) == 0) {
+      std::error_code ignored;
+      std::filesystem::remove_all(entry.path(), ignored);
+    }
+  }
+  std::filesystem::path folder =
+      std::filesystem::path(server->DatabasesDir()) / (prefix + std::to_string(getpid()));
   std::filesystem::create_directories(folder);
   return folder.string();
 }

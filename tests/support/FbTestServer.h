@@ -21,8 +21,8 @@ struct FbTestServer {
   std::string DatabasesDir() const { return dir + "/databases"; }
 };
 
-// A fresh, empty folder under the server's databases folder, named after the running test
-// (created anew when it exists).
+// A fresh, empty folder under the server's databases folder: `name`, a dash and the process
+// id. Folders of earlier runs with the same name are removed.
 std::string FreshTestFolder(const std::string& name);
 
 }  // namespace testsupport
