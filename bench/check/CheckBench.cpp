@@ -1,0 +1,140 @@
+// How much the check costs over its two server steps run by hand: gfix -v -full with both
+// streams redirected, then a backup through the service manager with gbak -se. Both run on one
+// database of about 300 MB, made once and kept under the build folder.
+//
+//   check_bench [runs]      (the private server is started in <build>/fbserver if needed)
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "check/CheckWorkflow.h"
+#include "tests/check/CheckSandbox.h"
+#include "tests/support/FbTestServer.h"
+#include "tests/support/ToolRun.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kRows = 100000;  // about 300 MB with blobs
+
+// The operator who agrees to everything.
+class AgreeingOperator : public OperatorDialogs {
+ public:
+  DialogResult ShowMessage(const std::string& caption, const std::string&, DialogButtons buttons,
+                           DialogIcon, int) override {
+    captions.push_back(caption);
+    return buttons == DialogButtons::YesNo ? DialogResult::Yes : DialogResult::Ok;
+  }
+  std::optional<std::string> ShowSaveDialog(const SaveDialogSettings&) override {
+    return std::nullopt;
+  }
+  void ShowError(const std::string& message) override { errors.push_back(message); }
+
+  std::vector<std::string> captions;
+  std::vector<std::string> errors;
+};
+
+double Seconds(std::chrono::steady_clock::duration d) {
+  return std::chrono::duration<double>(d).count();
+}
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+testsupport::FbTestServer StartServer() {
+  const std::string dir = VELMAR_BUILD_DIR "/fbserver";
+  if (!std::getenv("VELMAR_FB_DIR"))
+    setenv("VELMAR_FB_DIR", dir.c_str(), 1);
+  if (!std::getenv("VELMAR_BIN_DIR"))
+    setenv("VELMAR_BIN_DIR", VELMAR_BUILD_DIR "/bin", 1);
+  auto server = testsupport::FbTestServer::FromEnvironment();
+  if (!server) {
+    const std::string start = VELMAR_SOURCE_DIR "/tools/fbserver start " + dir;
+    if (std::system(start.c_str()) != 0)
+      throw std::runtime_error("cannot start the server");
+    server = testsupport::FbTestServer::FromEnvironment();
+  }
+  if (!server)
+    throw std::runtime_error("no server in " + dir);
+  return *server;
+}
+
+// gfix and a service backup, as an administrator would type them.
+double RunByHand(const testsupport::FbTestServer& server, const std::string& db,
+                 const std::string& scratch) {
+  const std::string gfixOut = scratch + "/gfix.out";
+  const std::string backup = scratch + "/hand.fbk";
+  const std::string gfix = testsupport::GfixPath() + " -v -full \"" + server.Address(db) +
+                           "\" -user SYSDBA -pass " + server.password + " >\"" + gfixOut +
+                           "\" 2>&1";
+  const std::string gbak = testsupport::GbakPath() + " -b -v -se 127.0.0.1/" +
+                           std::to_string(server.port) + ":service_mgr \"" + db + "\" \"" + backup +
+                           "\" -user SYSDBA -pass " + server.password + " >/dev/null 2>&1";
+  const auto start = std::chrono::steady_clock::now();
+  const int gfixStatus = std::system(gfix.c_str());
+  const int gbakStatus = std::system(gbak.c_str());
+  const double took = Seconds(std::chrono::steady_clock::now() - start);
+  fs::remove(backup);
+  if (gfixStatus != 0 || gbakStatus != 0)
+    throw std::runtime_error("a step by hand failed");
+  return took;
+}
+
+double RunCheck(const std::string& db) {
+  AgreeingOperator dialogs;
+  WorkflowContext context{dialogs, [db] { return db; }};
+  const auto start = std::chrono::steady_clock::now();
+  CheckDatabase(context);
+  const double took = Seconds(std::chrono::steady_clock::now() - start);
+  if (dialogs.captions.size() != 2 || dialogs.captions[1] != "Информация") {
+    throw std::runtime_error("the check did not end with a clean trial backup");
+  }
+  return took;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
+    const testsupport::FbTestServer server = StartServer();
+    setenv("LANG", "C.UTF-8", 1);
+    setenv("LC_ALL", "C.UTF-8", 1);
+
+    std::cout << "Preparing the database (made once, then kept)..." << std::endl;
+    const std::string db = checktest::TemplateDatabase(server, "bench-check-300mb", kRows, true);
+    std::cout << "Database: " << db << ", " << fs::file_size(db) / (1024 * 1024) << " MB"
+              << std::endl;
+
+    checktest::CheckSandbox sandbox(server, "bench-check");
+    RunByHand(server, db, sandbox.DataDir());  // warms the page cache for both
+
+    std::vector<double> hand;
+    std::vector<double> check;
+    for (int i = 0; i < runs; ++i) {
+      hand.push_back(RunByHand(server, db, sandbox.DataDir()));
+      check.push_back(RunCheck(db));
+      std::printf("run %d: by hand %.3f s, check %.3f s\n", i + 1, hand.back(), check.back());
+    }
+    const double h = Median(hand);
+    const double c = Median(check);
+    const double limit = 1.05 * h + 0.3;
+    std::printf("median: by hand %.3f s, check %.3f s, ratio %.3fx, overhead %+.3f s\n", h, c,
+                c / h, c - h);
+    std::printf("target: check <= 1.05 x by hand + 0.3 s = %.3f s: %s\n", limit,
+                c <= limit ? "met" : "MISSED");
+    return c <= limit ? 0 : 1;
+  } catch (const std::exception& e) {
+    std::cerr << "check_bench: " << e.what() << std::endl;
+    return 2;
+  }
+}

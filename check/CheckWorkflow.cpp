@@ -1,0 +1,92 @@
+#include "check/CheckWorkflow.h"
+
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "check/CheckMessages.h"
+#include "check/TrialBackup.h"
+#include "check/ValidateDatabase.h"
+#include "log/HuxLogger.h"
+#include "log/SessionLog.h"
+#include "os/Exception.h"
+#include "os/Files.h"
+#include "progress/ProgressViewer.h"
+#include "server/FBUtils.h"
+
+namespace {
+
+constexpr char kHost[] = "127.0.0.1";
+constexpr char kUserName[] = "SYSDBA";
+constexpr char kBackupExtension[] = ".db_backup";
+
+enum class ValidationOutcome { Clean, Damaged, Failed };
+
+// Runs the validation and tells the operator what it found. Its errors never end the check.
+ValidationOutcome ValidationStage(WorkflowContext& context) {
+  try {
+    SessionLog().Write("Начало проверки gfix", llPlain);
+    ValidateDatabase(context.databaseFile());
+    SessionLog().Write("Проверка gfix завершена. Повреждений не обнаружено.", llPlain);
+    return ValidationOutcome::Clean;
+  } catch (const std::exception& e) {
+    SessionLog().Write(std::string("Ошибка gfix: ") + e.what(), llError);
+    if (dynamic_cast<const EDatabaseError*>(&e) != nullptr) {
+      Show(context.dialogs, DamageBox(e.what()));
+      return ValidationOutcome::Damaged;
+    }
+    Show(context.dialogs, ValidationErrorBox(e.what()));
+    return ValidationOutcome::Failed;
+  }
+}
+
+// Backs the database up through the backup service and throws the copy away. A cancel by
+// the operator leaves here; any other failure is shown.
+void TrialBackupStage(WorkflowContext& context, const std::string& backupFile, bool damaged,
+                      std::vector<std::string>& verboseLog) {
+  try {
+    SessionLog().Write("Начало создания резервной копии", llPlain);
+    const std::string password = GetFBPassword();
+    const std::int32_t port = GetFBPort();
+    MakeTrialBackup(kHost, context.databaseFile(), backupFile, kUserName, password, verboseLog,
+                    port, /*ShowProgress=*/true);
+    SessionLog().Write("Резервная копия сделана. Ошибок нет!", llPlain);
+  } catch (const std::exception& e) {
+    os::RemoveFile(backupFile);  // a failed deletion changes nothing for the operator
+    SessionLog().Write(std::string("Ошибка при создании резервной копии: ") + e.what(), llPlain);
+    if (dynamic_cast<const EProgressCancelByUser*>(&e) != nullptr)
+      throw;
+    Show(context.dialogs, BackupFailureBox(e.what()));
+    return;
+  }
+  os::RemoveFile(backupFile);
+  Show(context.dialogs, damaged ? BackupCleanAfterDamageBox() : BackupCleanBox());
+}
+
+void RunStages(WorkflowContext& context, const std::string& backupFile,
+               std::vector<std::string>& verboseLog) {
+  const ValidationOutcome outcome = ValidationStage(context);
+  if (outcome == ValidationOutcome::Clean &&
+      Show(context.dialogs, NoDamageQuestionBox()) != DialogResult::Ok) {
+    return;
+  }
+  TrialBackupStage(context, backupFile, outcome == ValidationOutcome::Damaged, verboseLog);
+}
+
+}  // namespace
+
+void CheckDatabase(WorkflowContext& context) {
+  if (!os::FileExists(context.databaseFile())) {
+    throw Exception("Указанная база данных не найдена на этом компьютере!");
+  }
+  SessionLog().Write("Начало проверки базы данных " + context.databaseFile(), llPlain);
+  const std::string backupFile = os::ChangeFileExt(context.databaseFile(), kBackupExtension);
+  std::vector<std::string> verboseLog;
+  try {
+    RunStages(context, backupFile, verboseLog);
+  } catch (...) {
+    SessionLog().Write("Проверка базы данных завершена!", llPlain);
+    throw;
+  }
+  SessionLog().Write("Проверка базы данных завершена!", llPlain);
+}

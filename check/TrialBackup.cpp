@@ -1,0 +1,161 @@
+#include "check/TrialBackup.h"
+
+#include <exception>
+#include <memory>
+
+#include "log/HuxLogger.h"
+#include "log/SessionLog.h"
+#include "os/Exception.h"
+#include "os/Files.h"
+#include "os/Format.h"
+#include "os/SystemError.h"
+#include "os/Time.h"
+#include "progress/ProgressViewer.h"
+#include "server/FBUtils.h"
+#include "server/FbService.h"
+
+namespace {
+
+constexpr char kViewerCaption[] = "Создание резервной копии";
+constexpr char kCancelledLine[] = "Прервано пользователем!";
+constexpr char kWaitingForFileLine[] = "Ожидание освобождения файла...";
+constexpr char kChainContext[] = "СозданиеРезервнойКопииБД";
+
+constexpr int kLatestOutputLine = 10;
+constexpr int kCancelledLineNumber = 15;
+constexpr int kWaitingLineNumber = 20;
+
+// Status lines of the backup's progress window: green, bold, 12 points, left, no wrap.
+void ShowStatusLine(TProgressViewer& viewer, int number, const std::string& text) {
+  viewer.SetString(number, text, /*Alignment=*/0, /*WordWrap=*/false, /*Color=*/0x008000,
+                   /*FontStyle=*/1, /*FontSize=*/12, /*FontName=*/"");
+}
+
+std::string JoinLines(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines)
+    text += line + "\r\n";
+  return text;
+}
+
+void DeleteOldBackupFile(const std::string& backupFile) {
+  if (!os::FileExists(backupFile))
+    return;
+  if (!os::RemoveFile(backupFile)) {
+    throw Exception(
+        Format("Ошибка при удалении файла \"%s\": %s", {backupFile, os::LastErrorText()}));
+  }
+  SessionLog().Write("Удален старый файл резервной копии: " + backupFile, llPlain);
+}
+
+// The server may still hold the file for a moment after the service is detached (on Windows
+// it cannot be deleted then); the operator may give up waiting.
+void DeleteBackupFileWhenFree(TProgressViewer& viewer, const std::string& backupFile) {
+  // A cancel pressed during the backup must not stop this wait at once.
+  viewer.SetCancelled(false);
+  while (os::FileExists(backupFile) && !os::RemoveFile(backupFile)) {
+    os::SleepMs(50);
+    ShowStatusLine(viewer, kWaitingLineNumber, kWaitingForFileLine);
+    viewer.CheckCancel();
+  }
+}
+
+// Reads the service's output to its end; a failure part-way arrives as an error here.
+void ReadBackupOutput(FbServiceConnection& service, TProgressViewer* viewer,
+                      std::vector<std::string>& verboseLog) {
+  try {
+    while (std::optional<std::string> line = service.NextLine()) {
+      if (viewer != nullptr) {
+        ShowStatusLine(*viewer, kLatestOutputLine, *line);
+        viewer->CheckCancel();
+      }
+      verboseLog.push_back(*line);
+    }
+  } catch (const EProgressCancelByUser&) {
+    if (viewer != nullptr)
+      ShowStatusLine(*viewer, kCancelledLineNumber, kCancelledLine);
+    throw;
+  } catch (...) {
+    SessionLog().Write(
+        "Лог резервирования (предоставлен в целях отладки ошибки):\r\n" + JoinLines(verboseLog),
+        llPlain);
+    throw;
+  }
+}
+
+struct BackupRequest {
+  const std::string& host;
+  const std::string& databaseFile;
+  const std::string& backupFile;
+  const std::string& userName;
+  const std::string& password;
+  std::int32_t port;
+};
+
+// Attaches, runs the backup and detaches on every path.
+void RunBackupService(FbServiceConnection& service, const BackupRequest& request,
+                      TProgressViewer* viewer, std::vector<std::string>& verboseLog) {
+  service.Attach(request.host, request.port, request.userName, request.password);
+  try {
+    service.StartBackup(request.databaseFile, request.backupFile, /*verbose=*/true);
+    ReadBackupOutput(service, viewer, verboseLog);
+  } catch (...) {
+    service.Detach();
+    throw;
+  }
+  service.Detach();
+}
+
+// Everything between showing the progress window and closing it. Clean-up runs in reverse
+// order of acquisition; an error raised by a clean-up step replaces the one pending.
+void BackUpWithService(const BackupRequest& request, TProgressViewer* viewer,
+                       std::vector<std::string>& verboseLog) {
+  std::exception_ptr failure;
+  auto service = std::make_unique<FbServiceConnection>();
+  try {
+    DeleteOldBackupFile(request.backupFile);
+    RunBackupService(*service, request, viewer, verboseLog);
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  service.reset();
+  if (viewer != nullptr) {
+    try {
+      DeleteBackupFileWhenFree(*viewer, request.backupFile);
+    } catch (...) {
+      failure = std::current_exception();
+    }
+  }
+  if (failure)
+    std::rethrow_exception(failure);
+}
+
+}  // namespace
+
+void MakeTrialBackup(const std::string& Host, const std::string& DatabaseFile,
+                     const std::string& BackupFileName, const std::string& UserName,
+                     const std::string& Password, std::vector<std::string>& VerboseLog,
+                     std::int32_t Port, bool ShowProgress) {
+  try {
+    SessionLog().WriteFmt("Будет создана резервная копия \"%s\" базы данных \"%s\" (%s)",
+                          {BackupFileName, DatabaseFile, Host}, llEvent);
+    TProgressViewer* viewer = ShowProgress
+                                  ? new TProgressViewer(kViewerCaption, /*showPercent=*/false,
+                                                        /*canCancel=*/true)
+                                  : nullptr;
+    const BackupRequest request{Host, DatabaseFile, BackupFileName, UserName, Password, Port};
+    try {
+      BackUpWithService(request, viewer, VerboseLog);
+    } catch (...) {
+      if (viewer != nullptr)
+        viewer->Terminate();
+      throw;
+    }
+    if (viewer != nullptr)
+      viewer->Terminate();
+    SessionLog().Write("Создание резервной копии завершено", llEvent);
+  } catch (const std::exception& e) {
+    SessionLog().Write(std::string("Ошибка создания резервной копии: ") + e.what(), llError);
+    ChainException(e, kChainContext, /*addClassTag=*/true)->Raise();
+  }
+}

@@ -1,0 +1,26 @@
+// Another application attached to a database: isql in a background process, attached until
+// this object goes away.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+
+#include "tests/support/FbTestServer.h"
+
+namespace checktest {
+
+class HeldAttachment {
+ public:
+  // Returns once the attachment is made; throws std::runtime_error when it is not.
+  HeldAttachment(const testsupport::FbTestServer& server, const std::string& databasePath);
+  ~HeldAttachment();
+  HeldAttachment(const HeldAttachment&) = delete;
+  HeldAttachment& operator=(const HeldAttachment&) = delete;
+
+ private:
+  pid_t pid_ = -1;
+  int input_ = -1;
+};
+
+}  // namespace checktest
