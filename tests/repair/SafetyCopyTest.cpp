@@ -1,0 +1,251 @@
+// The safety copy: the dialog, the refusals that keep the database from being copied onto
+// itself, the question before an old file is replaced, and the checks that stop the repair
+// before anything is copied.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "server/FixedPaths.h"
+#include "tests/repair/RepairSandbox.h"
+#include "tests/repair/RepairTestCommon.h"
+#include "tests/support/TestDatabase.h"
+
+using namespace repairtest;
+namespace fs = std::filesystem;
+
+namespace {
+
+testsupport::FbTestServer Server() {
+  auto server = testsupport::FbTestServer::FromEnvironment();
+  if (!server)
+    throw std::runtime_error("the private Firebird server is not running");
+  return *server;
+}
+
+const std::string kAborted = "Операция прервана пользователем!";
+const std::string kOntoItself = "Нельзя копировать файл сам в себя!!!";
+
+std::vector<std::string> StartAndError(const std::string& db, const std::string& message) {
+  return {"Начало ремонта базы данных: " + db, "Ошибка функции ремонта базы данных: " + message};
+}
+
+class SafetyCopy : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    sandbox_ = std::make_unique<RepairSandbox>(server_, "safety-" + name);
+    testsupport::CreateTestDatabase(server_, sandbox_->Database(), 100, /*blobs=*/false);
+    original_ = ReadBytes(sandbox_->Database());
+  }
+  std::string Db() const { return sandbox_->Database(); }
+
+  testsupport::FbTestServer server_ = Server();
+  std::unique_ptr<RepairSandbox> sandbox_;
+  std::string original_;
+};
+
+TEST_F(SafetyCopy, CancellingTheDialogWritesOnlyTheStartAndTheErrorRecords) {
+  ScriptedDialogs dialogs;
+  dialogs.SaveCancelled();
+  const auto error = RunRepair(*sandbox_, dialogs);
+
+  ASSERT_TRUE(error);
+  EXPECT_EQ(*error, kAborted);
+  EXPECT_TRUE(RecordsAre(sandbox_->Records(), StartAndError(Db(), kAborted)));
+  const auto saves = dialogs.SaveRequests();
+  ASSERT_EQ(saves.size(), 1u);
+  const SaveDialogSettings& settings = saves[0].settings;
+  EXPECT_EQ(settings.title, "Укажите файл для сохранения копии базы данных");
+  EXPECT_EQ(settings.filterName, "База данных (*.FDB)");
+  EXPECT_EQ(settings.filterPattern, "*.FDB");
+  EXPECT_EQ(settings.defaultExt, "*.FDB");
+  EXPECT_TRUE(settings.overwritePrompt);
+  EXPECT_EQ(settings.initialDir, paths::SafetyCopyFolder());
+  EXPECT_TRUE(fs::is_directory(paths::SafetyCopyFolder())) << "the default folder was not made";
+  EXPECT_EQ(settings.fileName, "VELMAR_BACKUP.FDB");
+  EXPECT_EQ(ReadBytes(Db()), original_);
+}
+
+TEST_F(SafetyCopy, TheDialogOpensInTheDatabaseFolderWhenTheDefaultFolderCannotBeMade) {
+  WriteBytes(sandbox_->Root() + "/Backup", "a file where the folder should be");
+  ScriptedDialogs dialogs;
+  dialogs.SaveCancelled();
+  RunRepair(*sandbox_, dialogs);
+
+  ASSERT_EQ(dialogs.SaveRequests().size(), 1u);
+  EXPECT_EQ(dialogs.SaveRequests()[0].settings.initialDir, sandbox_->DataDir());
+}
+
+TEST_F(SafetyCopy, ANameWithoutExtensionGetsTheSuffixAppended) {
+  const std::string bare = sandbox_->DataDir() + "/VELMARDB";
+  fs::copy_file(Db(), bare);
+  ScriptedDialogs dialogs;
+  dialogs.SaveCancelled();
+  RunRepairOn(bare, dialogs);
+
+  ASSERT_EQ(dialogs.SaveRequests().size(), 1u);
+  EXPECT_EQ(dialogs.SaveRequests()[0].settings.fileName, "VELMARDB_BACKUP.FDB");
+}
+
+TEST_F(SafetyCopy, AMissingGbakStopsTheRunBeforeAnythingIsCopied) {
+  sandbox_->ReplaceTool("gbak", "");
+  ScriptedDialogs dialogs;  // no dialog may open
+  const auto error = RunRepair(*sandbox_, dialogs);
+
+  const std::string expected = "Не найден файл: " + paths::Gbak();
+  ASSERT_TRUE(error);
+  EXPECT_EQ(*error, expected);
+  EXPECT_TRUE(RecordsAre(sandbox_->Records(), StartAndError(Db(), expected)));
+  EXPECT_FALSE(Exists(paths::SafetyCopyFolder()));
+  EXPECT_TRUE(dialogs.Events().empty());
+  EXPECT_EQ(ReadBytes(Db()), original_);
+}
+
+TEST_F(SafetyCopy, TheToolsAreCheckedBeforeTheDatabaseAndTheWorkFolder) {
+  sandbox_->ReplaceTool("gfix", "");
+  sandbox_->ReplaceTool("gbak", "");
+  ScriptedDialogs dialogs;
+  EXPECT_EQ(RunRepairOn(sandbox_->DataDir() + "/NONE.FDB", dialogs),
+            "Не найден файл: " + paths::Gfix());
+}
+
+TEST_F(SafetyCopy, AMissingDatabaseAndAnUnmakeableWorkFolderAreRefused) {
+  ScriptedDialogs dialogs;
+  EXPECT_EQ(RunRepairOn(sandbox_->DataDir() + "/NONE.FDB", dialogs),
+            "Указанная база данных не найдена на этом компьютере!");
+  WriteBytes(sandbox_->Root() + "/TEMP", "a file where the folder should be");
+  EXPECT_EQ(RunRepair(*sandbox_, dialogs),
+            "Не удалось создать временный каталог: " + paths::WorkDirectory());
+  EXPECT_TRUE(dialogs.Events().empty());
+}
+
+// Every spelling of the database's own file must be refused, or step "delete the old file"
+// would delete the database.
+class CopyOntoItself : public SafetyCopy {
+ protected:
+  void ExpectRefused(const std::string& chosen) {
+    ScriptedDialogs dialogs;
+    dialogs.Save(chosen);
+    const auto error = RunRepair(*sandbox_, dialogs);
+    ASSERT_TRUE(error) << chosen;
+    EXPECT_EQ(*error, kOntoItself) << chosen;
+    EXPECT_TRUE(RecordsAre(sandbox_->Records(), StartAndError(Db(), kOntoItself)));
+    ASSERT_TRUE(Exists(Db()));
+    EXPECT_EQ(ReadBytes(Db()), original_) << chosen;
+  }
+};
+
+TEST_F(CopyOntoItself, TheSamePath) {
+  ExpectRefused(Db());
+}
+
+TEST_F(CopyOntoItself, TheSamePathInAnotherLetterCase) {
+  ExpectRefused(sandbox_->DataDir() + "/velmar.fdb");
+}
+
+TEST_F(CopyOntoItself, ARelativePath) {
+  ExpectRefused(fs::relative(Db(), fs::current_path()).string());
+}
+
+TEST_F(CopyOntoItself, APathWithDotDot) {
+  const fs::path dir(sandbox_->DataDir());
+  ExpectRefused((dir / ".." / dir.filename() / "." / "VELMAR.FDB").string());
+}
+
+TEST_F(CopyOntoItself, AFolderLink) {
+  const std::string link = sandbox_->Root() + "/linked-data";
+  fs::create_directory_symlink(sandbox_->DataDir(), link);
+  ExpectRefused(link + "/VELMAR.FDB");
+}
+
+TEST_F(CopyOntoItself, AFileLink) {
+  const std::string link = sandbox_->Root() + "/VELMAR_BACKUP.FDB";
+  fs::create_symlink(Db(), link);
+  ExpectRefused(link);
+}
+
+TEST_F(CopyOntoItself, AHardLink) {
+  const std::string link = sandbox_->DataDir() + "/SECOND_NAME_BACKUP.FDB";
+  fs::create_hard_link(Db(), link);
+  ExpectRefused(link);
+}
+
+// An old file in a place named after backups is the operator's own earlier copy.
+class ReplacingAnOldFile : public SafetyCopy {
+ protected:
+  std::string PlaceOldFile(const std::string& path) {
+    fs::create_directories(fs::path(path).parent_path());
+    WriteBytes(path, "an old copy");
+    return path;
+  }
+  void ExpectCopied(const std::string& chosen) {
+    EXPECT_EQ(ReadBytes(chosen), original_) << "the safety copy is not the database";
+  }
+};
+
+TEST_F(ReplacingAnOldFile, InTheDefaultFolderNoQuestionIsAsked) {
+  const std::string chosen = PlaceOldFile(paths::SafetyCopyFolder() + "/old.fdb");
+  ScriptedDialogs dialogs;  // a question would be an unexpected box
+  dialogs.Save(chosen).Box(DialogResult::Ok, SuccessBox());
+  ASSERT_EQ(RunRepair(*sandbox_, dialogs), std::nullopt) << dialogs.Transcript();
+  EXPECT_EQ(dialogs.Boxes().size(), 1u);
+  ExpectCopied(chosen);
+}
+
+TEST_F(ReplacingAnOldFile, ANameWithBackupInAnyCaseAsksNothing) {
+  const std::string chosen = PlaceOldFile(sandbox_->Root() + "/elsewhere/velmar_Backup.fdb");
+  ScriptedDialogs dialogs;
+  dialogs.Save(chosen).Box(DialogResult::Ok, SuccessBox());
+  ASSERT_EQ(RunRepair(*sandbox_, dialogs), std::nullopt) << dialogs.Transcript();
+  ExpectCopied(chosen);
+}
+
+BoxExpectation OldFileQuestion(const std::string& path) {
+  BoxExpectation box;
+  box.caption = "Внимание!";
+  box.text = "Старый файл \"" + path +
+             "\" будет удален!\r\nВы уверены, что этот файл не является рабочим\r\n"
+             "файлом базы данных Velmar";
+  box.buttons = DialogButtons::YesNo;
+  box.icon = DialogIcon::None;
+  return box;
+}
+
+TEST_F(ReplacingAnOldFile, ElsewhereNoEndsTheRunAndKeepsTheOldFile) {
+  const std::string chosen = PlaceOldFile(sandbox_->Root() + "/elsewhere/copy.fdb");
+  ScriptedDialogs dialogs;
+  dialogs.Save(chosen).Box(DialogResult::No, OldFileQuestion(chosen));
+  const auto error = RunRepair(*sandbox_, dialogs);
+
+  ASSERT_TRUE(error);
+  EXPECT_EQ(*error, kAborted);
+  EXPECT_EQ(ReadBytes(chosen), "an old copy");
+  EXPECT_TRUE(RecordsAre(sandbox_->Records(), StartAndError(Db(), kAborted)));
+}
+
+TEST_F(ReplacingAnOldFile, ElsewhereYesReplacesTheOldFile) {
+  const std::string chosen = PlaceOldFile(sandbox_->Root() + "/elsewhere/copy.fdb");
+  ScriptedDialogs dialogs;
+  dialogs.Save(chosen)
+      .Box(DialogResult::Yes, OldFileQuestion(chosen))
+      .Box(DialogResult::Ok, SuccessBox());
+  ASSERT_EQ(RunRepair(*sandbox_, dialogs), std::nullopt) << dialogs.Transcript();
+  ExpectCopied(chosen);
+}
+
+TEST_F(ReplacingAnOldFile, AnOldFileThatCannotBeDeletedIsReported) {
+  const std::string chosen = PlaceOldFile(paths::SafetyCopyFolder() + "/VELMAR_BACKUP.FDB");
+  std::string why;
+  if (!ImmutableSupported(sandbox_->DataDir(), &why))
+    GTEST_SKIP() << why;
+  sandbox_->Protect(chosen);
+  ScriptedDialogs dialogs;
+  dialogs.Save(chosen);
+  const auto error = RunRepair(*sandbox_, dialogs);
+
+  ASSERT_TRUE(error);
+  EXPECT_EQ(*error, "Не удалось удалить старый файл \"" + chosen + "\": Operation not permitted");
+  EXPECT_EQ(ReadBytes(Db()), original_);
+}
+
+}  // namespace
