@@ -8,6 +8,9 @@
 //       <go-file> exists (at most 30 s), then unlocks it.
 #include <cstdio>
 #include <string>
+#include <vector>
+
+#include "os/CodePage.h"
 
 #include "os/File.h"
 #include "os/Files.h"
@@ -43,21 +46,25 @@ bool WriteText(const std::string& path, const std::string& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::string command = argc > 1 ? argv[1] : "";
+  // The runtime hands the arguments over in the ANSI code page (UTF-8 on POSIX).
+  std::vector<std::string> args;
+  for (int i = 0; i < argc; ++i)
+    args.push_back(os::AnsiToUtf8(argv[i]));
+  const std::string command = argc > 1 ? args[1] : "";
   if (command == "wait-then-touch" && argc == 4) {
-    if (!WaitForFile(argv[2]))
+    if (!WaitForFile(args[2]))
       return 2;
-    return WriteText(argv[3], "done") ? 0 : 3;
+    return WriteText(args[3], "done") ? 0 : 3;
   }
   if (command == "hold-mutex" && argc == 5) {
     os::NamedMutex::Failure failure;
-    auto mutex = os::NamedMutex::Create(argv[2], &failure);
+    auto mutex = os::NamedMutex::Create(args[2], &failure);
     if (!mutex)
       return 4;
     mutex->Lock();
-    if (!WriteText(argv[3], std::to_string(os::CurrentProcessId())))
+    if (!WriteText(args[3], std::to_string(os::CurrentProcessId())))
       return 5;
-    const bool released = WaitForFile(argv[4]);
+    const bool released = WaitForFile(args[4]);
     mutex->Unlock();
     return released ? 0 : 6;
   }
