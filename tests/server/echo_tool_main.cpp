@@ -5,6 +5,8 @@
 //   VELMAR_ECHO_STARTED    create this file when started
 //   VELMAR_ECHO_MARKER     create this file at the end
 //   VELMAR_ECHO_QUIET      write nothing
+//   VELMAR_ECHO_TEXT       write the bytes of this file instead of the arguments
+//   VELMAR_ECHO_ARGS       also write the arguments, one a line, into this file
 //   VELMAR_ECHO_EXIT       exit with this code (0 when unset)
 #include <chrono>
 #include <cstdio>
@@ -62,8 +64,25 @@ int main(int argc, char** argv) {
     Touch(started);
   if (const char* sleepMs = Env("VELMAR_ECHO_SLEEP_MS"))
     std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(sleepMs)));
-  if (!Env("VELMAR_ECHO_QUIET")) {
-    for (const std::string& arg : Arguments(argc, argv))
+  const std::vector<std::string> args = Arguments(argc, argv);
+  if (const char* argsFile = Env("VELMAR_ECHO_ARGS")) {
+    if (FILE* file = std::fopen(argsFile, "wb")) {
+      for (const std::string& arg : args)
+        std::fprintf(file, "%s\n", arg.c_str());
+      std::fclose(file);
+    }
+  }
+  if (const char* textFile = Env("VELMAR_ECHO_TEXT")) {
+    if (FILE* file = std::fopen(textFile, "rb")) {
+      char chunk[4096];
+      std::size_t got;
+      while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0)
+        std::fwrite(chunk, 1, got, stdout);
+      std::fclose(file);
+    }
+    std::fflush(stdout);
+  } else if (!Env("VELMAR_ECHO_QUIET")) {
+    for (const std::string& arg : args)
       std::printf("%s\n", arg.c_str());
     std::fflush(stdout);
     std::fprintf(stderr, "echo tool: done\n");

@@ -1,0 +1,172 @@
+// The validation with a scripted stand-in at the tool's fixed path: what the tool is given,
+// how its output becomes the answer, the order of the checks and the clean-up. Runs on both
+// platforms (on Windows the real tool cannot run under Wine).
+#include <gtest/gtest.h>
+
+#include "check/ValidateDatabase.h"
+#include "os/Environment.h"
+#include "os/Files.h"
+#include "os/Time.h"
+#include "progress/ProgressViewer.h"
+#include "server/FBUtils.h"
+#include "server/FixedPaths.h"
+#include "server/ToolRunner.h"
+#include "tests/server/KoraSandbox.h"
+#include "tests/server/RunnerTestEnvironment.h"
+#include "tests/server/ServerTestTools.h"
+
+namespace {
+
+const char* const kInUse =
+    "Невозможно выполнить проверку базы данных, т.к. в данный момент база данных используется "
+    "другим приложением";
+
+class ScriptedValidation : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (const char* name : {"VELMAR_ECHO_SLEEP_MS", "VELMAR_ECHO_STARTED", "VELMAR_ECHO_MARKER",
+                             "VELMAR_ECHO_QUIET", "VELMAR_ECHO_EXIT"})
+      os::SetEnv(name, "");
+    scratch = sandbox.Root() + os::PathDelimiter() + "scratch" + os::PathDelimiter();
+    ASSERT_TRUE(os::ForceDirectories(scratch));
+    os::SetEnv("VELMAR_ECHO_TEXT", scratch + "output.txt");
+    os::SetEnv("VELMAR_ECHO_ARGS", scratch + "args.txt");
+    sandbox.InstallSuiteLibrary(BuiltSuiteLibrary(), "[Common]\nPassword=pw%1x\nPort=31999\n");
+    ASSERT_TRUE(FBUtilsInitialize());
+    sandbox.InstallProgram(EchoToolPath(), paths::Gfix());
+    database = paths::DefaultDatabase();
+    ASSERT_TRUE(os::ForceDirectories(os::ExtractFileDir(database)));
+    WriteFileBytes(database, "stands for a database");
+  }
+  void TearDown() override { FBUtilsFinalize(); }
+
+  // What the stand-in prints when it runs.
+  void ToolPrints(const std::string& output) { WriteFileBytes(scratch + "output.txt", output); }
+
+  // Runs the validation and returns the error it raised: its class and message.
+  std::pair<std::string, std::string> Failure() {
+    try {
+      ValidateDatabase(database);
+    } catch (const Exception& e) {
+      return {e.ClassName(), e.Message()};
+    }
+    return {"", ""};
+  }
+
+  KoraSandbox sandbox;
+  std::string scratch;
+  std::string database;
+};
+
+TEST_F(ScriptedValidation, BlankOutputIsNoDamageAndTheToolGetsItsArguments) {
+  ToolPrints(" \r\n\t\n   \n");
+  EXPECT_NO_THROW(ValidateDatabase(database));
+  EXPECT_EQ(FileLines(scratch + "args.txt"),
+            (std::vector<std::string>{"-v", "-full", "127.0.0.1/31999:" + database, "-user",
+                                      "SYSDBA", "-pass", "pw%1x"}));
+  EXPECT_FALSE(os::FileExists(paths::ToolLog()));
+  EXPECT_TRUE(BatchFilesInWorkDirectory().empty());
+}
+
+TEST_F(ScriptedValidation, DamageIsReportedWithRussianHeadings) {
+  ToolPrints(
+      "Summary of validation errors\n\n\tNumber of record level errors\t: 2\n"
+      "\tNumber of data page errors\t: 1\nNumber of data page errors\n");
+  const auto [className, message] = Failure();
+  EXPECT_EQ(className, "EDatabaseError");
+  EXPECT_EQ(message,
+            "При проверке выявлены следующие ошибки:\r\n\r\n\tКол-во ошибок в записях\t: 2\r\n"
+            "\tКол-во ошибок на страницах с данными\t: 1\r\nNumber of data page errors\r\n");
+  EXPECT_FALSE(os::FileExists(paths::ToolLog()));
+  EXPECT_TRUE(BatchFilesInWorkDirectory().empty());
+}
+
+TEST_F(ScriptedValidation, AFileThatIsNoDatabaseIsDamage) {
+  ToolPrints("database " + database + " shutdown\nfile " + database + " is not a valid database\n");
+  const auto [className, message] = Failure();
+  EXPECT_EQ(className, "EDatabaseError");
+  EXPECT_NE(message.find(database + " не является файлом базы данных"), std::string::npos)
+      << message;
+}
+
+TEST_F(ScriptedValidation, AnAttachmentElsewhereIsAPlainErrorEvenWithDamageCounts) {
+  ToolPrints(
+      "Summary of validation errors\n\tNumber of data page errors\t: 1\n"
+      "secondary server attachments cannot validate databases\n");
+  EXPECT_EQ(Failure(), std::make_pair(std::string("Exception"), std::string(kInUse)));
+}
+
+TEST_F(ScriptedValidation, ARefusedLoginOrNoServerIsAPlainErrorWithTheToolsText) {
+  const std::string login =
+      "Your user name and password are not defined. Ask your database administrator to set up "
+      "a Firebird login.\n";
+  ToolPrints(login);
+  EXPECT_EQ(Failure(), std::make_pair(std::string("Exception"), ValidationReport(login)));
+  const std::string network =
+      "Unable to complete network request to host \"127.0.0.1\".\n"
+      "-Failed to establish a connection.\n";
+  ToolPrints(network);
+  EXPECT_EQ(Failure(), std::make_pair(std::string("Exception"), ValidationReport(network)));
+}
+
+TEST_F(ScriptedValidation, ChecksTheToolThenTheDatabaseThenTheWorkDirectory) {
+  const std::string missingDatabase = database + ".missing";
+  os::RemoveFile(paths::Gfix());
+  const std::string toolMissing = "Не найден файл: " + paths::Gfix();
+  database = missingDatabase;
+  EXPECT_EQ(Failure(), std::make_pair(std::string("Exception"), toolMissing));
+
+  sandbox.InstallProgram(EchoToolPath(), paths::Gfix());
+  // A file where the work directory's parent should be.
+  const std::string temp = os::ExtractFileDir(os::ExtractFileDir(paths::WorkDirectory()));
+  std::error_code ignored;
+  std::filesystem::remove_all(FsPath(temp), ignored);
+  WriteFileBytes(temp, "not a folder");
+  EXPECT_EQ(Failure(),
+            std::make_pair(std::string("Exception"),
+                           std::string("Указанная база данных не найдена на этом компьютере!")));
+
+  database = paths::DefaultDatabase();
+  const int runs = ToolBatchCount();
+  EXPECT_EQ(Failure(),
+            std::make_pair(std::string("Exception"),
+                           "Не удалось создать временный каталог: " + paths::WorkDirectory()));
+  EXPECT_EQ(ToolBatchCount(), runs) << "the tool was run without its work directory";
+  os::RemoveFile(temp);
+}
+
+TEST_F(ScriptedValidation, AMissingPortExportFailsAfterTheFileChecks) {
+  FBUtilsFinalize();
+  sandbox.InstallSuiteLibrary(BuiltSuiteLibraryWithoutPort(), "[Common]\nPassword=pw\n");
+  ASSERT_TRUE(FBUtilsInitialize());
+  const std::string message =
+      "Функция \"GetFBPort\" в библиотеке \"" + paths::SuiteLibraryFileName() + "\" не найдена!";
+  EXPECT_EQ(Failure(), std::make_pair(std::string("Exception"), message));
+  os::RemoveFile(paths::Gfix());
+  EXPECT_EQ(Failure().second, "Не найден файл: " + paths::Gfix());
+}
+
+TEST_F(ScriptedValidation, ACancelPassesOnAndLeavesNoScriptBehind) {
+  os::SetEnv("VELMAR_ECHO_SLEEP_MS", "1500");
+  os::SetEnv("VELMAR_ECHO_MARKER", scratch + "ended");
+  ToolPrints("Summary of validation errors\n");
+  {
+    ScriptedCancel cancel(os::MonotonicMs() + 300);
+    EXPECT_THROW(ValidateDatabase(database), EProgressCancelByUser);
+    EXPECT_TRUE(cancel.Happened());
+  }
+  EXPECT_TRUE(BatchFilesInWorkDirectory().empty());
+  EXPECT_FALSE(os::FileExists(scratch + "ended"));
+  // The tool runs on to its end; only then may its log go.
+  for (int i = 0; i < 250 && !os::FileExists(scratch + "ended"); ++i)
+    os::SleepMs(20);
+  EXPECT_TRUE(os::FileExists(scratch + "ended"));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  UseProgressViewerUnit();
+  return RUN_ALL_TESTS();
+}
