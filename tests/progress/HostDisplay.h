@@ -18,6 +18,9 @@ HostResult RunHostCommand(const std::string& command);
 // The X window id of the viewer's window as other X clients see it; 0 when unknown.
 unsigned long XWindowOf(const TProgressViewer& viewer);
 
+// True when the viewer's window has the keyboard focus, so that keys reach it.
+bool HasKeyboardFocus(const TProgressViewer& viewer);
+
 // True when the viewer's cancel button is shown.
 bool ButtonShown(const TProgressViewer& viewer);
 

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "tests/progress/HostDisplay.h"
 
@@ -23,6 +24,11 @@ HostResult RunHostCommand(const std::string& command) {
 
 unsigned long XWindowOf(const TProgressViewer& viewer) {
   return static_cast<unsigned long>(viewer.GetHandle());
+}
+
+bool HasKeyboardFocus(const TProgressViewer& viewer) {
+  HostResult r = RunHostCommand("xdotool getwindowfocus");
+  return r.exitCode == 0 && std::strtoul(r.output.c_str(), nullptr, 10) == XWindowOf(viewer);
 }
 
 bool ButtonShown(const TProgressViewer& viewer) {

@@ -75,6 +75,14 @@ unsigned long XWindowOf(const TProgressViewer& viewer) {
       reinterpret_cast<ULONG_PTR>(GetPropA(window, "__wine_x11_whole_window")));
 }
 
+bool HasKeyboardFocus(const TProgressViewer& viewer) {
+  HWND window = reinterpret_cast<HWND>(viewer.GetHandle());
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  DWORD thread = GetWindowThreadProcessId(window, nullptr);
+  return thread != 0 && GetGUIThreadInfo(thread, &info) && info.hwndFocus == window;
+}
+
 bool ButtonShown(const TProgressViewer& viewer) {
   HWND button = reinterpret_cast<HWND>(viewer.GetButtonHandle());
   return button != nullptr && IsWindowVisible(button);

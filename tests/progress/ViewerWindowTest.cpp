@@ -49,9 +49,13 @@ Geometry HostWorkArea() {
   return area;
 }
 
-void PressKeyOn(unsigned long window, const std::string& keys) {
+// Activates the window, waits until it has the keyboard focus and types `keys` there.
+void PressKeyOn(const TProgressViewer& viewer, const std::string& keys) {
   HostResult r =
-      RunHostCommand("xdotool windowactivate --sync " + std::to_string(window) + " key " + keys);
+      RunHostCommand("xdotool windowactivate --sync " + std::to_string(XWindowOf(viewer)));
+  EXPECT_EQ(r.exitCode, 0) << r.output;
+  EXPECT_TRUE(WaitFor([&] { return HasKeyboardFocus(viewer); }, 3000)) << "window not focused";
+  r = RunHostCommand("xdotool key " + keys);
   EXPECT_EQ(r.exitCode, 0) << r.output;
 }
 
@@ -111,7 +115,7 @@ TEST_F(ViewerWindowTest, EscapeCancelsWithAndWithoutTheButton) {
   for (bool canCancel : {true, false}) {
     TProgressViewer* viewer = Show("Отмена по Esc", canCancel);
     EXPECT_FALSE(viewer->Cancelled());
-    PressKeyOn(XWindowOf(*viewer), "Escape");
+    PressKeyOn(*viewer, "Escape");
     EXPECT_TRUE(WaitFor([&] { return viewer->Cancelled(); }, 1000))
         << "Esc did not cancel, canCancel=" << canCancel;
     EXPECT_THROW(viewer->CheckCancel(), EProgressCancelByUser);
@@ -143,7 +147,7 @@ TEST_F(ViewerWindowTest, CloseRequestsLeaveTheWindowOpen) {
   TProgressViewer* viewer = Show("Закрыть нельзя", true);
   unsigned long window = XWindowOf(*viewer);
   // Alt+F4 makes the window manager ask the window to close.
-  PressKeyOn(window, "alt+F4");
+  PressKeyOn(*viewer, "alt+F4");
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
   EXPECT_TRUE(Viewable(window));
   EXPECT_EQ(viewer->GetHandle() != 0, true);
