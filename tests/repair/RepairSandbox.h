@@ -35,8 +35,10 @@ class RepairSandbox {
   // Texts of the session log's records from its start, further lines joined with "\r\n".
   std::vector<std::string> Records() const;
 
-  // Files set immutable with Protect() lose the flag when the sandbox ends.
+  // Files set immutable with Protect(), or named to ClearProtectionAtEnd(), lose the flag
+  // when the sandbox ends.
   void Protect(const std::string& path);
+  void ClearProtectionAtEnd(const std::string& path) { protected_.push_back(path); }
 
  private:
   std::string root_;
