@@ -60,6 +60,21 @@ void DeleteBackupFileWhenFree(TProgressViewer& viewer, const std::string& backup
   }
 }
 
+// The server goes on with a backup whose client has gone, and creates the backup file only
+// some lines into it: deleting the file right after a cancel could leave a whole backup
+// behind. So the cancelled backup is waited for; a second cancel gives up waiting.
+void WaitForServiceEnd(FbServiceConnection& service, TProgressViewer& viewer) {
+  viewer.SetCancelled(false);
+  try {
+    while (service.NextLine()) {
+      ShowStatusLine(viewer, kWaitingLineNumber, kWaitingForFileLine);
+      viewer.CheckCancel();
+    }
+  } catch (const EFirebirdError&) {
+    // The backup ended in a failure of its own: the server removes its file then.
+  }
+}
+
 // Reads the service's output to its end; a failure part-way arrives as an error here.
 void ReadBackupOutput(FbServiceConnection& service, TProgressViewer* viewer,
                       std::vector<std::string>& verboseLog) {
@@ -72,8 +87,10 @@ void ReadBackupOutput(FbServiceConnection& service, TProgressViewer* viewer,
       verboseLog.push_back(*line);
     }
   } catch (const EProgressCancelByUser&) {
-    if (viewer != nullptr)
+    if (viewer != nullptr) {
       ShowStatusLine(*viewer, kCancelledLineNumber, kCancelledLine);
+      WaitForServiceEnd(service, *viewer);
+    }
     throw;
   } catch (...) {
     SessionLog().Write(

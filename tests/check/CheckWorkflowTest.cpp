@@ -5,6 +5,7 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -139,10 +140,11 @@ const LogRecord* FindRecord(const std::vector<LogRecord>& records, const std::st
   return nullptr;
 }
 
-// Cancels, as Esc would, every progress window with this caption.
-void CancelViewersCaptioned(const std::string& caption) {
-  SetViewerCycleHook([caption](TProgressViewer& viewer) {
-    if (viewer.GetCaption() == caption && !viewer.Cancelled())
+// Presses Esc, once, in the first progress window with this caption.
+void CancelViewerCaptioned(const std::string& caption) {
+  auto given = std::make_shared<std::atomic<bool>>(false);
+  SetViewerCycleHook([caption, given](TProgressViewer& viewer) {
+    if (viewer.GetCaption() == caption && !given->exchange(true))
       viewer.Cancel();
   });
 }
@@ -356,7 +358,7 @@ TEST_F(CheckWorkflowTest, CancelledValidationIsAnErrorAndTheBackupStillRuns) {
   const std::string big = checktest::TemplateDatabase(server_, "check-medium", 60000, true);
   const std::string db = sandbox_->DataDir() + "/VELMAR.FDB";
   checktest::CopyDatabase(big, db);
-  CancelViewersCaptioned("Выполняется проверка базы данных...");
+  CancelViewerCaptioned("Выполняется проверка базы данных...");
   ScriptedDialogs dialogs;
   // The cancelled tool runs on to its end; the operator reads the box meanwhile.
   dialogs
@@ -377,7 +379,7 @@ TEST_F(CheckWorkflowTest, CancelDuringTheBackupLeavesWithTheChainedCancel) {
   const std::string big = checktest::TemplateDatabase(server_, "check-medium", 60000, true);
   const std::string db = sandbox_->DataDir() + "/VELMAR.FDB";
   checktest::CopyDatabase(big, db);
-  CancelViewersCaptioned("Создание резервной копии");
+  CancelViewerCaptioned("Создание резервной копии");
   ScriptedDialogs dialogs;
   dialogs.Box(DialogResult::Ok, QuestionBox());
   const std::string expected =

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -46,25 +47,29 @@ bool HasLine(const TProgressViewer& viewer, int number) {
 // What the operator saw in the backup's progress windows, line by line.
 class ViewerWatch {
  public:
-  // `cancel`: press Esc in the window as soon as it shows.
-  explicit ViewerWatch(bool cancel) {
-    SetViewerCycleHook([this, cancel](TProgressViewer& viewer) {
+  // `cancel`: press Esc in the window as soon as it shows; `cancelAtLine`: only once the
+  // window shows that line.
+  explicit ViewerWatch(bool cancel, int cancelAtLine = 0) {
+    SetViewerCycleHook([this, cancel, cancelAtLine](TProgressViewer& viewer) {
       if (viewer.GetCaption() != kCaption)
         return;
       std::lock_guard<std::mutex> lock(mutex_);
       ++cycles_;
       for (const TStringInfo& line : viewer.StringsSnapshot())
         seen_.push_back(line);
-      if (cancel && !viewer.Cancelled()) {
-        viewer.Cancel();
-        // Hold this cycle until the backup has answered the cancel: the window closes right
-        // after that, before another cycle could see it.
-        for (int i = 0; i < 100 && !HasLine(viewer, 15); ++i) {
-          std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        for (const TStringInfo& line : viewer.StringsSnapshot())
-          seen_.push_back(line);
+      if (!cancel || cancelGiven_)
+        return;
+      if (cancelAtLine != 0 && !HasLine(viewer, cancelAtLine))
+        return;
+      cancelGiven_ = true;
+      viewer.Cancel();
+      // Hold this cycle until the backup has answered the cancel: the window closes right
+      // after that, before another cycle could see it.
+      for (int i = 0; i < 100 && cancelAtLine == 0 && !HasLine(viewer, 15); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
       }
+      for (const TStringInfo& line : viewer.StringsSnapshot())
+        seen_.push_back(line);
     });
   }
   ~ViewerWatch() { SetViewerCycleHook(nullptr); }
@@ -87,6 +92,7 @@ class ViewerWatch {
  private:
   mutable std::mutex mutex_;
   int cycles_ = 0;
+  bool cancelGiven_ = false;  // the operator presses Esc once
   std::vector<TStringInfo> seen_;
 };
 
@@ -98,6 +104,23 @@ void ExpectStatusLineStyle(const TStringInfo& line) {
   EXPECT_EQ(line.FontSize, 12);
   EXPECT_EQ(line.FontName, GlobalFontName);
 }
+
+// Makes a folder's entries undeletable, even for the superuser, while it lives.
+class ImmutableFolder {
+ public:
+  explicit ImmutableFolder(std::string path) : path_(std::move(path)) {
+    ok_ = std::system(("chattr +i '" + path_ + "' 2>/dev/null").c_str()) == 0;
+  }
+  ~ImmutableFolder() {
+    if (ok_)
+      std::system(("chattr -i '" + path_ + "'").c_str());
+  }
+  bool Ok() const { return ok_; }
+
+ private:
+  std::string path_;
+  bool ok_ = false;
+};
 
 // A loopback port nobody listens on.
 int UnusedPort() {
@@ -272,6 +295,65 @@ TEST_F(TrialBackupTest, RefusedLoginAndUnreachableServerFailBeforeAnyOutput) {
   }
   EXPECT_EQ(sandbox_->Records().size(), 4u);
   EXPECT_FALSE(fs::exists(backup_));
+}
+
+TEST_F(TrialBackupTest, OldFileThatCannotBeDeletedStopsBeforeTheBackup) {
+  UseTemplate("check-small", 2000);
+  const std::string folder = sandbox_->DataDir() + "/locked";
+  fs::create_directories(folder);
+  backup_ = folder + "/VELMAR.db_backup";
+  std::ofstream(backup_) << "left over from an earlier run";
+  ImmutableFolder locked(folder);
+  if (!locked.Ok())
+    GTEST_SKIP() << "the file system cannot make a folder immutable";
+
+  std::vector<std::string> verboseLog;
+  try {
+    Backup(verboseLog, /*showProgress=*/false);
+    FAIL() << "the backup ran over an old file it could not delete";
+  } catch (const Exception& e) {
+    EXPECT_STREQ(e.ClassName(), "Exception");
+    const std::string start =
+        std::string(kChainPrefix) + "Ошибка при удалении файла \"" + backup_ + "\": ";
+    EXPECT_EQ(e.Message().rfind(start, 0), 0u) << e.Message();
+    EXPECT_GT(e.Message().size(), start.size() + 16) << "the system's reason is missing";
+    EXPECT_EQ(e.Message().substr(e.Message().size() - 16), " <# Exception #>");
+  }
+  EXPECT_TRUE(verboseLog.empty());
+  const auto records = sandbox_->Records();
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[1].text.rfind("Ошибка создания резервной копии: Ошибка при удалении файла", 0),
+            0u);
+  EXPECT_TRUE(fs::exists(backup_));
+}
+
+TEST_F(TrialBackupTest, WaitForTheFileShowsItsLineAndEndsOnCancel) {
+  UseTemplate("check-small", 2000);
+  const std::string folder = sandbox_->DataDir() + "/locked";
+  fs::create_directories(folder);
+  backup_ = folder + "/VELMAR.db_backup";
+  std::ofstream(backup_) << "held by someone else";
+  ImmutableFolder locked(folder);
+  if (!locked.Ok())
+    GTEST_SKIP() << "the file system cannot make a folder immutable";
+
+  // The operator gives up waiting once the window says what it waits for.
+  ViewerWatch watch(/*cancel=*/true, /*cancelAtLine=*/20);
+  std::vector<std::string> verboseLog;
+  try {
+    Backup(verboseLog, /*showProgress=*/true);
+    FAIL() << "the wait for the file did not end";
+  } catch (const EProgressCancelByUser& e) {
+    // The cancel of the wait replaces the failure that led to it.
+    EXPECT_EQ(e.Message(),
+              "СозданиеРезервнойКопииБД -> Прервано пользователем! <# EProgressCancelByUser #>");
+  }
+  const std::optional<TStringInfo> waiting = watch.Line(20);
+  ASSERT_TRUE(waiting);
+  EXPECT_EQ(waiting->Text, "Ожидание освобождения файла...");
+  ExpectStatusLineStyle(*waiting);
+  EXPECT_FALSE(watch.Line(15)) << "no cancel came during the output";
+  EXPECT_TRUE(fs::exists(backup_));
 }
 
 }  // namespace
