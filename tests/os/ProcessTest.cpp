@@ -73,13 +73,19 @@ TEST(Process, ALongWaitEndsWithTheProcessNotWithTheTimeOut) {
 
 TEST(Process, DroppingTheProcessLeavesTheScriptRunning) {
   ScratchDir dir;
-  auto process = StartWaiter(dir, "dropped");
+  // The script's second step runs only if the script itself (not just its first program)
+  // survives being let go.
+  const std::string script = dir / ("dropped" + ostest::ScriptExtension());
+  ostest::WriteProgramScript(script, ostest::HelperProgram(),
+                             {{"wait-then-touch", dir / "dropped.go", dir / "first.done"},
+                              {"wait-then-touch", dir / "first.done", dir / "second.done"}});
+  auto process = os::Process::StartHiddenScript(script);
   ASSERT_TRUE(process);
   EXPECT_FALSE(process->Wait(50));
   process.reset();
-  // The script only finishes its work after being let go; it must still be alive to do so.
   dir.Put("dropped.go", "");
-  EXPECT_TRUE(WaitForFile(dir / "dropped.done", 20000));
+  EXPECT_TRUE(WaitForFile(dir / "first.done", 20000));
+  EXPECT_TRUE(WaitForFile(dir / "second.done", 20000));
 }
 
 TEST(Process, AMissingScriptFailsWithAnErrorCode) {

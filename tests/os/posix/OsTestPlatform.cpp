@@ -30,12 +30,15 @@ std::string ScriptExtension() {
 }
 
 void WriteProgramScript(const std::string& path, const std::string& program,
-                        const std::vector<std::string>& args) {
+                        const std::vector<std::vector<std::string>>& runs) {
   std::ofstream script(path, std::ios::binary);
-  script << "#!/bin/sh\n" << ShellQuoted(program);
-  for (const auto& arg : args)
-    script << ' ' << ShellQuoted(arg);
-  script << "\n";
+  script << "#!/bin/sh\n";
+  for (const auto& args : runs) {
+    script << ShellQuoted(program);
+    for (const auto& arg : args)
+      script << ' ' << ShellQuoted(arg);
+    script << "\n";
+  }
   if (!script)
     throw std::runtime_error("cannot write " + path);
 }

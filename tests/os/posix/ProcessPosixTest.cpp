@@ -54,19 +54,30 @@ TEST(PosixProcess, ScriptRunsInItsOwnSessionWithNullStreamsAndNoInheritedFiles) 
   EXPECT_TRUE(process->Wait(20000));
 }
 
-TEST(PosixProcess, ADroppedProcessIsReapedNotLeftAZombie) {
+// The state letter of a process, from /proc/<pid>/stat ('Z' for a zombie); ' ' when gone.
+char ProcessState(std::uint32_t pid) {
+  const std::string stat = ProcStat(pid);
+  const std::size_t end = stat.rfind(')');
+  return end == std::string::npos || end + 2 >= stat.size() ? ' ' : stat[end + 2];
+}
+
+TEST(PosixProcess, ADroppedProcessRunsOnAndIsReapedNotLeftAZombie) {
   ScratchDir dir;
-  dir.Put("short.sh", "while [ ! -e '" + dir / "go" + "' ]; do sleep 0.01; done\n");
+  dir.Put("short.sh",
+          "while [ ! -e '" + dir / "go" + "' ]; do sleep 0.01; done\n: > '" + dir / "done" + "'\n");
   auto process = os::Process::StartHiddenScript(dir / "short.sh");
   ASSERT_TRUE(process);
   const std::uint32_t pid = process->Id();
   process.reset();
-  EXPECT_TRUE(ostest::ProcessExists(pid));  // let go, not stopped
+  os::SleepMs(50);
+  EXPECT_NE(ProcessState(pid), 'Z');  // let go, not stopped
+  EXPECT_NE(ProcessState(pid), ' ');
   dir.Put("go", "");
   const std::uint64_t deadline = os::MonotonicMs() + 20000;
   while (ostest::ProcessExists(pid) && os::MonotonicMs() < deadline)
     os::SleepMs(10);
   EXPECT_FALSE(ostest::ProcessExists(pid)) << ProcStat(pid);
+  EXPECT_TRUE(os::FileExists(dir / "done"));
 }
 
 }  // namespace

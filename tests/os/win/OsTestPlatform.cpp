@@ -20,11 +20,14 @@ std::string ScriptExtension() {
 
 // Batch files are read by the command interpreter in the OEM code page, lines end in CR LF.
 void WriteProgramScript(const std::string& path, const std::string& program,
-                        const std::vector<std::string>& args) {
-  std::string line = "\"" + program + "\"";
-  for (const auto& arg : args)
-    line += " \"" + arg + "\"";
-  const std::string content = os::Utf8ToOem(line) + "\r\n";
+                        const std::vector<std::vector<std::string>>& runs) {
+  std::string content;
+  for (const auto& args : runs) {
+    std::string line = "\"" + program + "\"";
+    for (const auto& arg : args)
+      line += " \"" + arg + "\"";
+    content += os::Utf8ToOem(line) + "\r\n";
+  }
   auto file = os::File::Open(path, os::File::Mode::CreateExclusive);
   if (!file)
     throw std::runtime_error("cannot write " + path);
