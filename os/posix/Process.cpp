@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <system_error>
 #include <thread>
 
 #include "os/Time.h"
@@ -78,12 +79,16 @@ class PosixProcess : public Process {
       ::close(pidfd_);
     // The script runs on after we let go of it; someone must still collect its exit status,
     // or it would stay a zombie for the rest of our life.
-    if (!reaped_) {
-      const pid_t pid = pid_;
+    if (reaped_)
+      return;
+    const pid_t pid = pid_;
+    try {
       std::thread([pid] {
         while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
         }
       }).detach();
+    } catch (const std::system_error&) {
+      // No thread to spare: a zombie until we exit is better than stopping the script.
     }
   }
 
