@@ -1,0 +1,41 @@
+// The parts of the dialogs that do not depend on the toolkit.
+#include "app/PlatformDialogs.h"
+
+#include "app/MainFormLayout.h"
+
+DialogResult CloseAnswer(DialogButtons buttons) {
+  switch (buttons) {
+    case DialogButtons::Ok:
+      return DialogResult::Ok;
+    case DialogButtons::OkCancel:
+      return DialogResult::Cancel;
+    case DialogButtons::YesNo:
+      return DialogResult::No;
+  }
+  return DialogResult::Cancel;
+}
+
+DialogResult ButtonAnswer(DialogButtons buttons, int index) {
+  switch (buttons) {
+    case DialogButtons::Ok:
+      return DialogResult::Ok;
+    case DialogButtons::OkCancel:
+      return index == 0 ? DialogResult::Ok : DialogResult::Cancel;
+    case DialogButtons::YesNo:
+      return index == 0 ? DialogResult::Yes : DialogResult::No;
+  }
+  return DialogResult::Cancel;
+}
+
+std::string BareExtension(const std::string& defaultExt) {
+  std::string ext = defaultExt;
+  if (ext.rfind("*", 0) == 0)
+    ext.erase(0, 1);
+  if (ext.rfind(".", 0) == 0)
+    ext.erase(0, 1);
+  return ext;
+}
+
+void PlatformDialogs::ShowError(const std::string& message) {
+  ShowMessage(layout::kErrorCaption, message, DialogButtons::Ok, DialogIcon::Error);
+}

@@ -1,0 +1,70 @@
+#include "app/Unit1.h"
+
+#include <exception>
+
+#include "app/FormStorage.h"
+#include "app/MainFormLayout.h"
+#include "check/CheckWorkflow.h"
+#include "log/HuxLogger.h"
+#include "log/SessionLog.h"
+#include "os/Files.h"
+#include "progress/ProgressViewer.h"
+#include "repair/RepairWorkflow.h"
+#include "server/FixedPaths.h"
+
+TForm1::TForm1(MainWindowView& view, OperatorDialogs& dialogs) : view_(view), dialogs_(dialogs) {}
+
+TForm1::~TForm1() {
+  // A view destroyed without FormDestroy (start-up failed half-way) must not leave the
+  // published reference dangling.
+  if (log_)
+    FormDestroy();
+}
+
+void TForm1::FormCreate() {
+  ApplicationCaption = layout::kProgressHeading;
+  // The log reports its own write failures, so a missing directory is not fatal here.
+  os::ForceDirectories(os::ExtractFilePath(paths::SessionLogFile()));
+  view_.SetActivePage(0);
+  log_ = std::make_unique<THuxLogger>(paths::SessionLogFile());
+  PublishSessionLog(log_.get());
+  log_->Write("", llPlain);
+  log_->Write(layout::kStartedRecord, llPlain);
+}
+
+void TForm1::FormShow() {
+  if (std::optional<std::string> stored = form_storage::LoadFileName())
+    view_.SetFileName(*stored);
+}
+
+void TForm1::FormClose() {
+  form_storage::StoreFileName(view_.FileName());
+}
+
+void TForm1::FormDestroy() {
+  if (!log_)
+    return;
+  log_->Write(layout::kExitRecord, llPlain);
+  PublishSessionLog(nullptr);
+  log_.reset();
+}
+
+void TForm1::btnCheckDBClick() {
+  WorkflowContext context{dialogs_, [this] { return view_.FileName(); }};
+  CheckDatabase(context);
+}
+
+void TForm1::btnRepairDBClick() {
+  WorkflowContext context{dialogs_, [this] { return view_.FileName(); }};
+  RepairDatabase(context);
+}
+
+void TForm1::RunHandler(const std::function<void()>& handler) {
+  try {
+    handler();
+  } catch (const std::exception& e) {
+    dialogs_.ShowError(e.what());
+  } catch (...) {
+    dialogs_.ShowError("Неизвестная ошибка");
+  }
+}

@@ -1,0 +1,87 @@
+// The parts of the desktop driver that only need a host shell.
+#include <chrono>
+#include <cstdlib>
+#include <sstream>
+#include <thread>
+
+#include "tests/app/Desktop.h"
+
+namespace {
+
+std::string Quote(const std::string& s) {
+  std::string out = "'";
+  for (char c : s) {
+    if (c == '\'')
+      out += "'\\''";
+    else
+      out += c;
+  }
+  return out + "'";
+}
+
+}  // namespace
+
+std::vector<DesktopWindow> VisibleWindows() {
+  const HostResult r = RunHostCommand(
+      "for w in $(xdotool search --onlyvisible --name '' 2>/dev/null); do "
+      "printf '%s\\t%s\\n' \"$w\" \"$(xdotool getwindowname \"$w\" 2>/dev/null)\"; done");
+  std::vector<DesktopWindow> windows;
+  std::istringstream lines(r.output);
+  std::string line;
+  while (std::getline(lines, line)) {
+    const std::size_t tab = line.find('\t');
+    if (tab == std::string::npos)
+      continue;
+    windows.push_back({line.substr(0, tab), line.substr(tab + 1)});
+  }
+  return windows;
+}
+
+std::vector<DesktopWindow> WindowsTitled(const std::string& title) {
+  std::vector<DesktopWindow> found;
+  for (const DesktopWindow& w : VisibleWindows()) {
+    if (w.title == title)
+      found.push_back(w);
+  }
+  return found;
+}
+
+std::optional<DesktopWindow> WaitForWindow(const std::string& title, int timeoutMs) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  do {
+    std::vector<DesktopWindow> found = WindowsTitled(title);
+    if (!found.empty())
+      return found.front();
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  } while (std::chrono::steady_clock::now() < end);
+  return std::nullopt;
+}
+
+bool WaitForNoWindow(const std::string& title, int timeoutMs) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  do {
+    if (WindowsTitled(title).empty())
+      return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  } while (std::chrono::steady_clock::now() < end);
+  return false;
+}
+
+bool PressKeys(const DesktopWindow& window, const std::string& keys) {
+  return RunHostCommand("xdotool windowactivate --sync " + window.id + " key --delay 50 " + keys)
+             .exitCode == 0;
+}
+
+bool SaveScreenshot(const DesktopWindow& window, const std::string& hostPngPath) {
+  return RunHostCommand("import -window " + window.id + " " + Quote(hostPngPath)).exitCode == 0;
+}
+
+std::string ScreenshotFolder() {
+  const char* bin = std::getenv("VELMAR_BIN_DIR");
+  const std::string base = bin ? std::string(bin) + "/.." : std::string(".");
+  const std::string folder =
+      RunHostCommand("mkdir -p " + Quote(base + "/app-screenshots") + " && cd " +
+                     Quote(base + "/app-screenshots") + " && pwd -P")
+          .output;
+  return folder.substr(0, folder.find('\n'));
+}
