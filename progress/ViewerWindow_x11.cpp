@@ -11,6 +11,7 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <set>
 #include <tuple>
 
 #include "os/Time.h"
@@ -31,6 +32,43 @@ constexpr double kScreenDpi = 96.0;
 std::mutex& XftLock() {
   static std::mutex* lock = new std::mutex;
   return *lock;
+}
+
+// Errors on a viewer's own connection (a window the window manager took away a moment
+// earlier, a focus request that came too late) must not end the program, which Xlib's
+// default handler would do; errors on other connections go to the handler we replaced.
+struct ViewerConnections {
+  std::mutex lock;
+  std::set<Display*> displays;
+  XErrorHandler previous = nullptr;
+};
+ViewerConnections& Connections() {
+  static ViewerConnections* connections = new ViewerConnections;
+  return *connections;
+}
+int OnXError(Display* display, XErrorEvent* error) {
+  XErrorHandler previous;
+  {
+    std::lock_guard<std::mutex> guard(Connections().lock);
+    if (Connections().displays.count(display) != 0) {
+      return 0;
+    }
+    previous = Connections().previous;
+  }
+  return previous != nullptr ? previous(display, error) : 0;
+}
+Display* OpenViewerConnection() {
+  Display* display = XOpenDisplay(nullptr);
+  if (display != nullptr) {
+    std::lock_guard<std::mutex> guard(Connections().lock);
+    Connections().displays.insert(display);
+  }
+  return display;
+}
+void CloseViewerConnection(Display* display) {
+  XCloseDisplay(display);
+  std::lock_guard<std::mutex> guard(Connections().lock);
+  Connections().displays.erase(display);
 }
 
 WorkArea WorkAreaOf(Display* display) {
@@ -62,18 +100,48 @@ WorkArea WorkAreaOf(Display* display) {
 
 }  // namespace
 
+// A shown progress window takes the keyboard focus, as a window shown on Windows is
+// activated, so that Esc reaches it without a click. Window managers do not focus every
+// new window by themselves.
+void ActivateShownWindow(Display* display, Window window) {
+  XWindowAttributes attributes{};
+  if (!XGetWindowAttributes(display, window, &attributes) || attributes.map_state != IsViewable) {
+    return;
+  }
+  XSetInputFocus(display, window, RevertToParent, CurrentTime);
+  XEvent request{};
+  request.xclient.type = ClientMessage;
+  request.xclient.window = window;
+  request.xclient.message_type = XInternAtom(display, "_NET_ACTIVE_WINDOW", False);
+  request.xclient.format = 32;
+  request.xclient.data.l[0] = 1;  // from an application
+  request.xclient.data.l[1] = CurrentTime;
+  Window root = DefaultRootWindow(display);
+  XSendEvent(display, root, False, SubstructureRedirectMask | SubstructureNotifyMask, &request);
+  XFlush(display);
+}
+
 bool RegisterProgressWindowClass() {
   // Every viewer thread opens its own connection; Xlib must know before the first call.
-  return XInitThreads() != 0;
+  if (XInitThreads() == 0) {
+    return false;
+  }
+  static std::once_flag handlerInstalled;
+  std::call_once(handlerInstalled, [] {
+    XErrorHandler previous = XSetErrorHandler(OnXError);
+    std::lock_guard<std::mutex> guard(Connections().lock);
+    Connections().previous = previous;
+  });
+  return true;
 }
 
 WorkArea QueryWorkArea() {
-  Display* display = XOpenDisplay(nullptr);
+  Display* display = OpenViewerConnection();
   if (display == nullptr) {
     return WorkArea{};
   }
   WorkArea area = WorkAreaOf(display);
-  XCloseDisplay(display);
+  CloseViewerConnection(display);
   return area;
 }
 
@@ -94,6 +162,7 @@ struct ViewerWindow::Platform {
   Pixmap buttonFace = 0;
   bool buttonPressed = false;
   bool buttonMapped = false;
+  bool activated = false;
   std::map<std::tuple<std::string, int, int>, XftFont*> fonts;
   std::map<std::uint32_t, XftColor> colors;
 
@@ -118,7 +187,7 @@ struct ViewerWindow::Platform {
     if (window != 0) {
       XDestroyWindow(display, window);  // takes the button with it
     }
-    XCloseDisplay(display);
+    CloseViewerConnection(display);
   }
 
   XftColor& Color(TColorValue value) {
@@ -239,7 +308,7 @@ bool ViewerWindow::HasWindow() const {
 }
 
 std::unique_ptr<ViewerWindow> ViewerWindow::Create(TProgressViewer& viewer) {
-  Display* display = XOpenDisplay(nullptr);
+  Display* display = OpenViewerConnection();
   if (display == nullptr) {
     return nullptr;
   }
@@ -373,6 +442,12 @@ void ViewerWindow::DispatchMessages() {
               v->Cancel();
             }
           }
+        }
+        break;
+      case MapNotify:
+        if (event.xmap.window == p.window && !p.activated) {
+          p.activated = true;
+          ActivateShownWindow(p.display, p.window);
         }
         break;
       case ClientMessage:

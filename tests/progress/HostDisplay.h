@@ -21,6 +21,11 @@ unsigned long XWindowOf(const TProgressViewer& viewer);
 // True when the viewer's window has the keyboard focus, so that keys reach it.
 bool HasKeyboardFocus(const TProgressViewer& viewer);
 
+// True where a newly shown window gets the host's keyboard focus without the window
+// manager being asked: natively yes; under Wine the X focus of a new window is left to the
+// window manager, which does not give it.
+bool NewWindowsGetHostFocus();
+
 // True when the viewer's cancel button is shown.
 bool ButtonShown(const TProgressViewer& viewer);
 

@@ -31,6 +31,10 @@ bool HasKeyboardFocus(const TProgressViewer& viewer) {
   return r.exitCode == 0 && std::strtoul(r.output.c_str(), nullptr, 10) == XWindowOf(viewer);
 }
 
+bool NewWindowsGetHostFocus() {
+  return true;
+}
+
 bool ButtonShown(const TProgressViewer& viewer) {
   if (viewer.GetButtonHandle() == 0) {
     return false;

@@ -124,6 +124,17 @@ TEST_F(ViewerWindowTest, EscapeCancelsWithAndWithoutTheButton) {
   }
 }
 
+TEST_F(ViewerWindowTest, NewWindowTakesTheKeyboardFocusSoEscNeedsNoClick) {
+  if (!NewWindowsGetHostFocus()) {
+    GTEST_SKIP() << "the host's window manager decides the focus of new windows here";
+  }
+  TProgressViewer* viewer = Show("Esc сразу", true);
+  EXPECT_TRUE(WaitFor([&] { return HasKeyboardFocus(*viewer); }, 3000));
+  HostResult r = RunHostCommand("xdotool key Escape");
+  EXPECT_EQ(r.exitCode, 0) << r.output;
+  EXPECT_TRUE(WaitFor([&] { return viewer->Cancelled(); }, 1000));
+}
+
 TEST_F(ViewerWindowTest, ButtonIsShownOnlyWhenTheViewerMayCancel) {
   TProgressViewer* withButton = Show("С кнопкой", true);
   EXPECT_NE(withButton->GetButtonHandle(), 0u);
