@@ -5,6 +5,7 @@
 //   velmar_damagekit kinds
 #include <cstring>
 #include <exception>
+#include <filesystem>
 #include <iostream>
 #include <string>
 
@@ -22,6 +23,11 @@ int Usage() {
                "       velmar_damagekit kinds\n"
                "The private server is found through VELMAR_FB_DIR.\n";
   return 2;
+}
+
+// The server resolves relative names against its own working folder, not ours.
+std::string Absolute(const char* path) {
+  return std::filesystem::absolute(path).string();
 }
 
 FbTestServer Server() {
@@ -44,7 +50,7 @@ int main(int argc, char** argv) {
       return 0;
     }
     if (command == "create" && (argc == 4 || (argc == 5 && !std::strcmp(argv[4], "--blobs")))) {
-      CreateTestDatabase(Server(), argv[2], std::stoi(argv[3]), argc == 5);
+      CreateTestDatabase(Server(), Absolute(argv[2]), std::stoi(argv[3]), argc == 5);
       std::cout << "created " << argv[2] << "\n";
       return 0;
     }
@@ -54,11 +60,11 @@ int main(int argc, char** argv) {
         std::cerr << "unknown kind " << argv[3] << " (see: velmar_damagekit kinds)\n";
         return 2;
       }
-      std::cout << Damage(Server(), argv[2], *kind).what << "\n";
+      std::cout << Damage(Server(), Absolute(argv[2]), *kind).what << "\n";
       return 0;
     }
     if (command == "count" && argc == 4) {
-      std::cout << CountRows(Server(), argv[2], argv[3]) << "\n";
+      std::cout << CountRows(Server(), Absolute(argv[2]), argv[3]) << "\n";
       return 0;
     }
   } catch (const std::exception& e) {
