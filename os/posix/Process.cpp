@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <system_error>
 #include <thread>
@@ -100,7 +101,8 @@ class PosixProcess : public Process {
       const std::uint64_t now = MonotonicMs();
       if (now >= deadline)
         return TryReap();
-      const auto left = static_cast<int>(deadline - now);
+      // poll() takes an int; longer waits simply go round the loop again.
+      const int left = static_cast<int>(std::min<std::uint64_t>(deadline - now, 1u << 30));
       if (pidfd_ >= 0) {
         pollfd ready{pidfd_, POLLIN, 0};
         if (::poll(&ready, 1, left) < 0 && errno != EINTR)
