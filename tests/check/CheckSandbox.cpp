@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
@@ -93,7 +92,7 @@ CheckSandbox::~CheckSandbox() {
 }
 
 std::vector<LogRecord> CheckSandbox::Records() const {
-  return ParseLogRecords(ReadText(paths::SessionLogFile()));
+  return ReadSessionLogRecords();
 }
 
 std::vector<std::string> CheckSandbox::RecordTexts() const {
@@ -101,34 +100,6 @@ std::vector<std::string> CheckSandbox::RecordTexts() const {
   for (const LogRecord& record : Records())
     texts.push_back(record.text);
   return texts;
-}
-
-std::vector<LogRecord> ParseLogRecords(const std::string& text) {
-  static const std::regex stamp(R"(^\d\d[./]\d\d[./]\d{4} \d\d:\d\d:\d\d\.\d{3})");
-  std::vector<LogRecord> records;
-  std::istringstream lines(text);
-  std::string line;
-  while (std::getline(lines, line)) {
-    if (!line.empty() && line.back() == '\r')
-      line.pop_back();
-    if (!std::regex_search(line, stamp)) {
-      if (!records.empty())
-        records.back().text += "\n" + line;
-      continue;
-    }
-    std::string rest = line.substr(23);
-    LogRecord record;
-    if (rest.rfind(" [", 0) == 0) {
-      const std::size_t close = rest.find(']');
-      record.tag = rest.substr(0, close + 1);
-      rest = rest.substr(close + 1);
-    }
-    if (!rest.empty() && rest.front() == ' ')
-      rest.erase(0, 1);
-    record.text = rest;
-    records.push_back(record);
-  }
-  return records;
 }
 
 std::string TemplateDatabase(const testsupport::FbTestServer& server, const std::string& name,
@@ -151,11 +122,6 @@ void CopyDatabase(const std::string& from, const std::string& path) {
   fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
                             fs::perms::group_write | fs::perms::others_read |
                             fs::perms::others_write);
-}
-
-std::string WithoutCarriageReturns(std::string text) {
-  std::erase(text, '\r');
-  return text;
 }
 
 std::vector<std::string> FilesEndingWith(const std::string& dir, const std::string& suffix) {

@@ -8,14 +8,10 @@
 #include <vector>
 
 #include "log/HuxLogger.h"
+#include "tests/check/LogRecords.h"
 #include "tests/support/FbTestServer.h"
 
 namespace checktest {
-
-struct LogRecord {
-  std::string tag;   // " [ошиб]", " [событ]" or empty
-  std::string text;  // the record's text, its further lines joined with "\n"
-};
 
 class CheckSandbox {
  public:
@@ -42,20 +38,12 @@ class CheckSandbox {
   std::unique_ptr<THuxLogger> log_;
 };
 
-// Parses session log text into records: a record starts with its time stamp, lines without
-// one continue the record before them.
-std::vector<LogRecord> ParseLogRecords(const std::string& text);
-
 // A database with `rows` rows made once and kept in the server's databases folder, so that
 // test runs after the first need not wait for it; returns its path.
 std::string TemplateDatabase(const testsupport::FbTestServer& server, const std::string& name,
                              int rows, bool blobs);
 // A private copy of a template database at `path`, which the server may open.
 void CopyDatabase(const std::string& from, const std::string& path);
-
-// A record's text as the log reads back: line breaks of the text are written as CR LF and
-// read back as "\n".
-std::string WithoutCarriageReturns(std::string text);
 
 // Files in `dir` whose names end with `suffix`.
 std::vector<std::string> FilesEndingWith(const std::string& dir, const std::string& suffix);
