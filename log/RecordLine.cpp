@@ -44,11 +44,11 @@ std::string THuxLogger::BuildLine(std::string& text, TLogLevel level) const {
   const std::int64_t pid = os::CurrentProcessId();
   const std::int64_t tid = os::CurrentThreadId();
   if (writeProcessId_ && writeThreadId_) {
-    line += " " + Format("<P:%d;T:%d>", {pid, tid});
+    line.append(" ").append(Format("<P:%d;T:%d>", {pid, tid}));
   } else if (writeProcessId_) {
-    line += " " + Format("<P:%d>", {pid});
+    line.append(" ").append(Format("<P:%d>", {pid}));
   } else if (writeThreadId_) {
-    line += " " + Format("<T:%d>", {tid});
+    line.append(" ").append(Format("<T:%d>", {tid}));
   }
   return line + " " + text;
 }

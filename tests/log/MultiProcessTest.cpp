@@ -39,10 +39,10 @@ TEST(HuxLoggerShared, ProcessesAndThreadsWriteWholeLinesWhileTheLogIsCut) {
   {
     std::vector<std::unique_ptr<logtest::ChildProcess>> children;
     for (int w = 0; w < kWriters; ++w)
-      children.push_back(
-          logtest::ChildProcess::Start(logtest::SiblingProgram("log_child_writer"),
-                                       {path, std::to_string(w), std::to_string(kRecords),
-                                        std::to_string(kThreads), std::to_string(kMaxSize), go}));
+      children.push_back(logtest::ChildProcess::Start(
+          logtest::SiblingProgram("log_child_writer"),
+          {path, std::to_string(w), std::to_string(kRecords), std::to_string(kThreads),
+           std::to_string(kMaxSize), go, "1"}));
     logtest::WriteBytes(go, "");
     for (auto& child : children)
       EXPECT_EQ(child->Wait(), 0);

@@ -20,14 +20,15 @@ std::int64_t RecordBytes(THuxLogger& log) {
   return static_cast<std::int64_t>(log.BuildLine(text, llPlain).size()) + 2;
 }
 
-// Lines "L0001 ....\r\n" of `lineLength` bytes each, cut or padded to `total` bytes.
-std::string Lines(std::int64_t total, int lineLength = 50) {
+// Lines "L0001 xxxx\r\n" of 50 bytes each, cut to `total` bytes.
+std::string Lines(std::int64_t total) {
   std::string out;
-  for (int n = 1; static_cast<std::int64_t>(out.size()) < total; ++n) {
-    std::string line = "L" + std::to_string(10000 + n).substr(1) + " ";
-    line += std::string(lineLength - 2 - line.size(), 'x') + "\r\n";
-    out += line;
-  }
+  for (int n = 1; static_cast<std::int64_t>(out.size()) < total; ++n)
+    out.append("L")
+        .append(std::to_string(10000 + n).substr(1))
+        .append(" ")
+        .append(42, 'x')
+        .append("\r\n");
   return out.substr(0, total);
 }
 
