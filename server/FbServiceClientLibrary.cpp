@@ -46,11 +46,12 @@ Loaded LoadClientLibrary() {
 
 Firebird::IMaster* Master() {
   static std::mutex mutex;
-  static Loaded loaded;  // never unloaded, see the header
+  // Deliberately never freed, not even at exit: see the header.
+  static Loaded* loaded = nullptr;
   std::lock_guard lock(mutex);
-  if (loaded.master == nullptr)
-    loaded = LoadClientLibrary();
-  return loaded.master;
+  if (loaded == nullptr)
+    loaded = new Loaded(LoadClientLibrary());
+  return loaded->master;
 }
 
 }  // namespace fbclient
