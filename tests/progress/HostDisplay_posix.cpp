@@ -46,7 +46,7 @@ bool ButtonShown(const TProgressViewer& viewer) {
 
 std::string HostScreenshotPath(const std::string& fileName) {
   const char* bin = std::getenv("VELMAR_BIN_DIR");
-  std::string dir = bin != nullptr ? std::string(bin) + "/../screenshots" : "screenshots";
+  std::string dir = bin != nullptr ? std::string(bin) + "/../screenshots" : "/tmp";
   std::system(("mkdir -p '" + dir + "'").c_str());
   return dir + "/" + fileName;
 }

@@ -237,6 +237,36 @@ TEST_F(ViewerWindowTest, ScreenshotShowsTheWindowWithItsMovingBlock) {
   std::printf("screenshot: %s\n", shot.c_str());
 }
 
+TEST_F(ViewerWindowTest, PercentageBarIsClampedToItsStrip) {
+  auto* viewer = new TProgressViewer("Проценты", true, false);
+  viewers_.push_back(viewer);
+  ASSERT_TRUE(WaitFor([&] { return XWindowOf(*viewer) != 0 && viewer->GetHeight() > 70; }, 5000));
+  const unsigned long window = XWindowOf(*viewer);
+  ASSERT_TRUE(WaitFor([&] { return Viewable(window); }, 5000));
+  const std::string shot = HostScreenshotPath("progress-percent.png");
+  // Share of aqua pixels in the strip's rows of the window.
+  auto barShare = [&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // a few frames
+    RunHostCommand("import -window " + std::to_string(window) + " '" + shot + "'");
+    std::ostringstream crop;
+    crop << viewer->GetWidth() - 40 << "x20+20+" << viewer->GetHeight() - 60;
+    HostResult c = RunHostCommand("convert '" + shot + "' -crop " + crop.str() +
+                                  " +repage -fill black +opaque '#00FFFF' -fill white -opaque "
+                                  "'#00FFFF' -format '%[fx:mean]' info:");
+    return std::atof(c.output.c_str());
+  };
+  viewer->SetPosition(150);
+  const double full = barShare();
+  viewer->SetPosition(-5);
+  const double empty = barShare();
+  viewer->SetPosition(50);
+  const double half = barShare();
+  EXPECT_GT(full, 0.6) << shot;
+  EXPECT_LT(empty, 0.01) << shot;
+  EXPECT_GT(half, 0.25) << shot;
+  EXPECT_LT(half, full - 0.2) << shot;
+}
+
 TEST_F(ViewerWindowTest, TerminateTakesTheWindowAway) {
   TProgressViewer* viewer = Show("Сейчас закроется", false);
   unsigned long window = XWindowOf(*viewer);
