@@ -9,6 +9,7 @@
 
 #include "check/CheckWorkflow.h"
 #include "check/TrialBackup.h"
+#include "check/ValidateDatabase.h"
 #include "log/HuxLogger.h"
 #include "log/SessionLog.h"
 #include "os/Environment.h"
@@ -217,6 +218,30 @@ TEST_F(ScriptedCheck, DatabaseInUseThenAFailedBackup) {
             .icon = DialogIcon::Error})
       .Box(DialogResult::Ok, BackupFailureBox());
   RunCheck(dialogs);
+}
+
+TEST_F(ScriptedCheck, RefusedLoginIsAnErrorNotDamage) {
+  const std::string refused =
+      "Your user name and password are not defined. Ask your database administrator to set up "
+      "a Firebird login.";
+  GfixComplains({refused});
+  ScriptedDialogs dialogs;
+  dialogs
+      .Box(DialogResult::Ok, {.caption = "Ошибка",
+                              .text = "В ходе работы процедуры проверки базы данных\r\n"
+                                      "произошла ошибка: \r\n" +
+                                      ValidationReport(refused + "\n") +
+                                      "\r\n\r\n"
+                                      "Программа попытается выполнить проверку путем создания\r\n"
+                                      "резервной копии базы данных",
+                              .buttons = DialogButtons::Ok,
+                              .icon = DialogIcon::Error})
+      .Box(DialogResult::Ok, BackupFailureBox());
+  RunCheck(dialogs);
+  const auto records = checktest::ReadSessionLogRecords();
+  ASSERT_GE(records.size(), 3u);
+  EXPECT_EQ(records[2].text, "Ошибка gfix: " + refused);
+  EXPECT_EQ(records[2].tag, " [ошиб]");
 }
 
 TEST_F(ScriptedCheck, TrialBackupChainsTheClientsError) {
