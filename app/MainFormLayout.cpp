@@ -1,5 +1,6 @@
 #include "app/MainFormLayout.h"
 
+#include <algorithm>
 #include <stdexcept>
 #include <utility>
 
@@ -116,6 +117,18 @@ std::vector<const ControlSpec*> ChildrenOf(std::string_view parent) {
 Rect TabSheetArea(const Rect& pageControl) {
   // A 96-dpi tab control: a 24-pixel tab strip, then a frame of 4 pixels on each side.
   return {4, 24, pageControl.width - 8, pageControl.height - 28};
+}
+
+int RoomToGrow(const ControlSpec& c, int parentHeight) {
+  int limit = parentHeight;
+  for (const ControlSpec* other : ChildrenOf(c.parent)) {
+    const Rect& o = other->bounds;
+    const bool below = o.top >= c.bounds.Bottom();
+    const bool sideBySide = o.Right() <= c.bounds.left || o.left >= c.bounds.Right();
+    if (other != &c && below && !sideBySide && o.width > 0)
+      limit = std::min(limit, o.top);
+  }
+  return std::max(c.bounds.height, limit - c.bounds.top);
 }
 
 std::string InitialFileName() {

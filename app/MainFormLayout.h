@@ -62,6 +62,11 @@ std::vector<const ControlSpec*> ChildrenOf(std::string_view parent);
 // thin frame around it, as a 96-dpi tab control draws them).
 Rect TabSheetArea(const Rect& pageControl);
 
+// The tallest a word-wrapped component may grow when the platform's font needs more lines than
+// the layout gives it: down to the next component below it in the same parent, or to the
+// parent's bottom (`parentHeight`), so that it never covers another component.
+int RoomToGrow(const ControlSpec& c, int parentHeight);
+
 // The file field's text before anything is restored: the suite's default database.
 std::string InitialFileName();
 

@@ -1,5 +1,6 @@
 // The main window with FLTK, built from MainFormLayout.
 
+#include <algorithm>
 #include <chrono>
 #include <map>
 #include <stdexcept>
@@ -135,7 +136,17 @@ void MainWindow::Impl::Build() {
         break;
       }
       case layout::ControlKind::Label: {
-        auto* label = new Fl_Box(r.left, r.top, r.width, r.height);
+        layout::Rect place = r;
+        if (c.wordWrap) {
+          fl_font(c.font.bold ? font.bold : font.regular, font.size);
+          int w = r.width, h = 0;
+          fl_measure(c.text, w, h, 0);
+          const int parentHeight =
+              layout::TabSheetArea(layout::Component("PageControl1").bounds).height;
+          place.height =
+              std::max(c.bounds.height, std::min(h, layout::RoomToGrow(c, parentHeight)));
+        }
+        auto* label = new Fl_Box(place.left, place.top, place.width, place.height);
         label->copy_label(c.text);
         label->align(FL_ALIGN_LEFT | FL_ALIGN_TOP | FL_ALIGN_INSIDE |
                      (c.wordWrap ? FL_ALIGN_WRAP : 0));
@@ -285,6 +296,12 @@ void MainWindow::SetControlText(std::string_view name, const std::string& text) 
 }
 
 layout::Rect MainWindow::ControlBounds(std::string_view name) const {
+  if (name == "TabSheet1" || name == "TabSheet2") {
+    // The sheet's group spans the page control; its content starts inside the frame.
+    const layout::Rect& pc = layout::Component("PageControl1").bounds;
+    const layout::Rect area = layout::TabSheetArea(pc);
+    return {pc.left + area.left, pc.top + area.top, area.width, area.height};
+  }
   const Fl_Widget* w = impl_->Control(name);
   if (name == "FilenameEdit1")
     return {w->x(), w->y(), w->w() + kBrowseButtonWidth, w->h()};

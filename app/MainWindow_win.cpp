@@ -34,6 +34,21 @@ COLORREF ColorOf(std::uint32_t rgb) {
   return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
 }
 
+// The height a word-wrapped text takes at this width in this font.
+int WrappedHeight(const std::string& text, const layout::FontSpec& font, int width) {
+  HDC dc = GetDC(nullptr);
+  HFONT f = MakeFont(font);
+  HGDIOBJ old = SelectObject(dc, f);
+  const std::wstring wide = Widen(text);
+  RECT need{0, 0, width, 0};
+  DrawTextW(dc, wide.c_str(), int(wide.size()), &need,
+            DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_LEFT);
+  SelectObject(dc, old);
+  DeleteObject(f);
+  ReleaseDC(nullptr, dc);
+  return need.bottom;
+}
+
 LRESULT CALLBACK FormProc(HWND, UINT, WPARAM, LPARAM);
 
 // Tab sheets are plain containers; what their controls report goes to the form.
@@ -216,6 +231,13 @@ void MainWindow::Impl::Build() {
       }
       case layout::ControlKind::Label: {
         const DWORD labelStyle = SS_NOPREFIX | (c.wordWrap ? SS_LEFT : SS_LEFTNOWORDWRAP);
+        if (c.wordWrap) {
+          RECT pr;
+          GetClientRect(parent, &pr);
+          r.height =
+              std::min(WrappedHeight(c.text, c.font, r.width), layout::RoomToGrow(c, pr.bottom));
+          r.height = std::max(r.height, c.bounds.height);
+        }
         h = Child(L"STATIC", c.text, labelStyle, 0, r, parent, nextId++, c.font);
         labelColors[h] = ColorOf(c.font.color);
         break;
