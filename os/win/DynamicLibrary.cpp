@@ -22,7 +22,11 @@ class WinLibrary : public DynamicLibrary {
 }  // namespace
 
 std::unique_ptr<DynamicLibrary> DynamicLibrary::Load(const std::string& path, std::string* error) {
-  HMODULE module = LoadLibraryW(win::ToWide(path).c_str());
+  // A library named by a full path (fbclient.dll in the server's folder) must find the DLLs
+  // that lie beside it, not only those on the program's search path.
+  const bool fullPath = path.find_first_of("\\/") != std::string::npos;
+  HMODULE module = LoadLibraryExW(win::ToWide(path).c_str(), nullptr,
+                                  fullPath ? LOAD_WITH_ALTERED_SEARCH_PATH : 0);
   if (module == nullptr) {
     const DWORD code = GetLastError();
     if (error != nullptr) {
