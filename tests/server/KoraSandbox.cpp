@@ -35,23 +35,16 @@ KoraSandbox::KoraSandbox() {
   if (!OnWindows())
     os::SetEnv("KORA_ROOT", FreshTempFolder());
   root_ = paths::KoraRoot();
+  // Each build has a Wine prefix of its own, so its C:\KORA belongs to these tests alone.
   std::error_code error;
-  fs::remove_all(FsPath(paths::WorkDirectory()), error);
-  fs::remove(FsPath(paths::SuiteLibrary()), error);
+  if (OnWindows())
+    fs::remove_all(FsPath(root_), error);
   EXPECT_TRUE(os::ForceDirectories(root_)) << root_;
 }
 
 KoraSandbox::~KoraSandbox() {
   std::error_code error;
-  if (OnWindows()) {
-    // Only what this test may have put there; C:\KORA itself may be shared.
-    fs::remove_all(FsPath(paths::WorkDirectory()), error);
-    fs::remove_all(FsPath(paths::FirebirdDirectory()), error);
-    fs::remove(FsPath(paths::SuiteLibrary()), error);
-    fs::remove(FsPath(root_) / "fbUtils.ini", error);
-  } else {
-    fs::remove_all(FsPath(root_), error);
-  }
+  fs::remove_all(FsPath(root_), error);
 }
 
 void KoraSandbox::InstallSuiteLibrary(const std::string& builtFileName, const std::string& ini) {

@@ -1,6 +1,6 @@
 // A private copy of the program's fixed tree for one test: on Linux a fresh folder named by
-// $KORA_ROOT, on Windows the real C:\KORA (of the Wine prefix). What the test installs or
-// the program creates in it is removed afterwards.
+// $KORA_ROOT, on Windows the real C:\KORA of the build's own Wine prefix, emptied first.
+// Everything in it is removed afterwards.
 #pragma once
 
 #include <filesystem>
