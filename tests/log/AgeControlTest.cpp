@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "log/HuxLogger.h"
+#include "os/CodePage.h"
 #include "os/Files.h"
 #include "tests/log/LogTestSupport.h"
 
@@ -83,7 +84,7 @@ TEST_F(AgeControl, WhenEveryRecordReadIsOldTheUnreadTailStays) {
   for (const auto& line : lines)
     EXPECT_TRUE(logtest::HasStamp(line)) << line;
   EXPECT_NE(after.find(young), std::string::npos);
-  EXPECT_NE(lines.back().find("свежая запись"), std::string::npos);
+  EXPECT_NE(lines.back().find(os::Utf8ToAnsi("свежая запись")), std::string::npos);
   EXPECT_EQ(old.substr(old.size() - (after.size() - young.size() - lines.back().size() - 2)),
             after.substr(0, after.size() - young.size() - lines.back().size() - 2));
 }

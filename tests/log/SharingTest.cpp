@@ -5,6 +5,7 @@
 #include "log/HuxLogger.h"
 #include "os/CodePage.h"
 #include "os/Files.h"
+#include "os/Time.h"
 #include "tests/log/LogTestSupport.h"
 
 namespace {
@@ -35,7 +36,9 @@ TEST(HuxLoggerSharing, ShortHoldIsWaitedOut) {
   THuxLogger log(path);
   log.Write("первая");
   auto holder = HoldFile(dir, path, 150);
+  const auto start = os::MonotonicMs();
   log.Write("после ожидания");
+  EXPECT_GE(os::MonotonicMs() - start, 100u) << "the write did not wait for the holder";
   EXPECT_EQ(holder->Wait(), 0);
   const auto lines = logtest::SplitRecords(os::AnsiToUtf8(logtest::ReadBytes(path)));
   ASSERT_EQ(lines.size(), 2u);
@@ -51,7 +54,9 @@ TEST(HuxLoggerSharing, LongHoldEndsInTheTimeOutRecord) {
   THuxLogger log(path);
   log.Write("первая");
   auto holder = HoldFile(dir, path, 250);
+  const auto start = os::MonotonicMs();
   log.Write("Программа запущена");
+  EXPECT_GE(os::MonotonicMs() - start, 199u) << "gave up before the time-out";
   EXPECT_EQ(holder->Wait(), 0);
   EXPECT_EQ(logtest::SplitRecords(logtest::ReadBytes(path)).size(), 1u);  // the record is lost
   const std::string record = ErrorRecordFor(path);
