@@ -143,6 +143,11 @@ TEST_F(ScriptedCheck, DamageThenABackupThatCannotReachTheServer) {
   EXPECT_EQ(chained.substr(chained.size() - 21), " <# EFirebirdError #>") << chained;
   if (OnWindows()) {
     EXPECT_NE(chained.find("fbclient.dll"), std::string::npos) << chained;
+    // The suite's own paths, as the operator knows them.
+    EXPECT_NE(boxes[0].text.find("в файле \"C:\\KORA\\FIREBIRD\\firebird.log\"."),
+              std::string::npos);
+    EXPECT_NE(boxes[1].text.find("файле: C:\\KORA\\LogFiles\\VelmarDBRepair.log\r\n"),
+              std::string::npos);
   }
 
   const std::string backup = os::ChangeFileExt(database_, ".db_backup");
