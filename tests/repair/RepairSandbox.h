@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "log/HuxLogger.h"
+#include "tests/repair/LogRecords.h"
 #include "tests/support/FbTestServer.h"
 
 namespace repairtest {
@@ -59,11 +60,5 @@ bool ImmutableSupported(const std::string& dir, std::string* why);
 // Waits until no gfix or gbak started for `path` runs any more (a cancel leaves the tool
 // running to its own end).
 bool WaitForToolsOn(const std::string& path, int timeoutMs);
-
-// Records `expected` appear in this order, each exactly once, and nothing else between the
-// first and the last, except the records listed as optional.
-::testing::AssertionResult RecordsAre(const std::vector<std::string>& records,
-                                      const std::vector<std::string>& expected,
-                                      const std::vector<std::string>& optional = {});
 
 }  // namespace repairtest
