@@ -56,7 +56,7 @@ void MustRun(const std::string& tool, const std::vector<std::string>& args,
              const std::string& marker = {}) {
   const auto result = RunTool(tool, args);
   if (!marker.empty() && (result.out + result.err).find(marker) == std::string::npos)
-    throw std::runtime_error(tool + " did not finish: " + result.err + result.out);
+    throw std::runtime_error(tool + " did not finish: " + result.err.substr(0, 400));
 }
 
 void Fresh(const std::string& master, const std::string& work) {
@@ -131,6 +131,7 @@ int main(int argc, char** argv) {
         fs::rename(restored, db);
         fs::remove(backup);
       }));
+      fs::remove(copy);
       std::printf("round %d: repair %.2f s, by hand %.2f s\n", round, program.back(),
                   byHand.back());
     }
@@ -139,8 +140,8 @@ int main(int argc, char** argv) {
         "median: repair %.2f s, by hand %.2f s, ratio %.3f, limit %.2f s (1.05x + 0.5 s): %s\n", p,
         h, p / h, 1.05 * h + 0.5, p <= 1.05 * h + 0.5 ? "within" : "OVER");
 
-    // The restore the repair makes (through the network protocol) against the server-side one.
-    Fresh(master, db);
+    // The restore the repair makes (through the network protocol) against the server-side one,
+    // from a backup of the rebuilt database (the damaged one would stop gbak).
     MustRun(
         gbak,
         {"-b", "-v", "-ig", "-g", server->Address(db), backup, "-user", user, "-pass", password},
