@@ -161,6 +161,20 @@ void CentreOn(Fl_Window* owner, int w, int h, int& x, int& y) {
   y = sy + (sh - h) / 2;
 }
 
+// FLTK's chooser shows a filter as "name (pattern)": a name that already ends in its pattern,
+// as "База данных (*.FDB)" does, loses that ending so the pattern is not shown twice.
+std::string FilterForChooser(const std::string& name, const std::string& pattern) {
+  std::string shown = name;
+  const std::string tail = "(" + pattern + ")";
+  if (shown.size() >= tail.size() &&
+      shown.compare(shown.size() - tail.size(), tail.size(), tail) == 0) {
+    shown.erase(shown.size() - tail.size());
+    while (!shown.empty() && shown.back() == ' ')
+      shown.pop_back();
+  }
+  return shown + "\t" + pattern;
+}
+
 }  // namespace
 
 DialogResult PlatformDialogs::ShowMessage(const std::string& caption, const std::string& text,
@@ -190,6 +204,11 @@ DialogResult PlatformDialogs::ShowMessage(const std::string& caption, const std:
   const int w = std::max({textX + textW + kMargin, buttonsW + 2 * kMargin, 220});
   const int h = kMargin + contentH + kMargin + kButtonHeight + kMargin;
 
+  // The workflow may block right after the answer: the box must leave the screen now, not at
+  // the next event the main window happens to handle.
+  struct FlushOnReturn {
+    ~FlushOnReturn() { Fl::flush(); }
+  } flushAfterTheBoxIsGone;
   BoxWindow window(w, h, buttons);
   window.label(caption.c_str());
   if (icon != DialogIcon::None)
@@ -226,7 +245,7 @@ std::optional<std::string> PlatformDialogs::ShowSaveDialog(const SaveDialogSetti
   for (;;) {
     Fl_Native_File_Chooser chooser(Fl_Native_File_Chooser::BROWSE_SAVE_FILE);
     chooser.title(s.title.c_str());
-    const std::string filter = s.filterName + "\t" + s.filterPattern;
+    const std::string filter = FilterForChooser(s.filterName, s.filterPattern);
     chooser.filter(filter.c_str());
     if (!folder.empty())
       chooser.directory(folder.c_str());

@@ -51,6 +51,9 @@ DialogResult PlatformDialogs::ShowMessage(const std::string& caption, const std:
   const int answer =
       MessageBoxW(static_cast<HWND>(Owner()), Widen(text).c_str(), Widen(caption).c_str(),
                   MessageBoxStyle(buttons, icon, defaultButton));
+  // A box with only OK has nothing else to answer, however it was closed.
+  if (buttons == DialogButtons::Ok)
+    return DialogResult::Ok;
   switch (answer) {
     case IDOK:
       return DialogResult::Ok;

@@ -6,7 +6,8 @@
 #include "tests/app/TestSandbox.h"
 
 void TestSandbox::PointSettingsAt(const std::string& scratch) {
-  os::ForceDirectories(scratch + "/home");
+  // GTK's file dialogs keep their recent files there.
+  os::ForceDirectories(scratch + "/home/.local/share");
   os::ForceDirectories(scratch + "/root");
   os::SetEnv("HOME", scratch + "/home");
   os::SetEnv("KORA_ROOT", scratch + "/root");
