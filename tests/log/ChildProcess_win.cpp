@@ -65,4 +65,20 @@ bool PlatformHasShareModes() {
   return true;
 }
 
+std::shared_ptr<void> OccupyMutexName(const std::string& name) {
+  HANDLE global = CreateEventW(nullptr, TRUE, FALSE, Wide("Global\\" + name).c_str());
+  HANDLE local = CreateEventW(nullptr, TRUE, FALSE, Wide(name).c_str());
+  if (!global || !local) {
+    if (global)
+      CloseHandle(global);
+    if (local)
+      CloseHandle(local);
+    return nullptr;
+  }
+  return std::shared_ptr<void>(global, [local](void* handle) {
+    CloseHandle(handle);
+    CloseHandle(local);
+  });
+}
+
 }  // namespace logtest

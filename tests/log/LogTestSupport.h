@@ -45,6 +45,9 @@ class ChildProcess {
 std::string SiblingProgram(const std::string& name);
 // Whether other openers can be refused by a share mode (Windows) or not (POSIX).
 bool PlatformHasShareModes();
+// Takes `name` in both mutex namespaces with objects of another kind, so that creating a
+// mutex of that name fails; nullptr where the platform cannot do that (POSIX).
+std::shared_ptr<void> OccupyMutexName(const std::string& name);
 // Waits up to `timeoutMs` for `path` to appear.
 bool WaitForFile(const std::string& path, int timeoutMs);
 

@@ -28,6 +28,24 @@ TEST(HuxLoggerMutexName, LogMutexOpensUnderEitherNamespace) {
   first->Unlock();
 }
 
+TEST(HuxLoggerMutexName, WithoutAnyMutexRecordsAreStillWritten) {
+  logtest::ScratchDir dir;
+  const std::string path = dir / "без мьютекса.log";
+  auto occupied = logtest::OccupyMutexName(THuxLogger::MutexNameOf(path));
+  if (!occupied)
+    GTEST_SKIP() << "mutex names cannot be taken by other objects here";
+  THuxLogger log(path);
+  EXPECT_FALSE(log.HasMutex());
+  log.Write("первая");
+  log.SetFileName(path);  // tries again, and fails again
+  EXPECT_FALSE(log.HasMutex());
+  log.Write("вторая");
+  EXPECT_EQ(logtest::SplitRecords(logtest::ReadBytes(path)).size(), 2u);
+  occupied.reset();
+  log.SetFileName(path);
+  EXPECT_TRUE(log.HasMutex());
+}
+
 // Finds the error writer's line that names `logPath`, or "".
 std::string ErrorRecordFor(const std::string& logPath) {
   const std::string bytes = os::AnsiToUtf8(logtest::ReadBytes(HuxLoggerErrorWriterFileName()));
