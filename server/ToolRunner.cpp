@@ -30,6 +30,7 @@ void StartAndWait(const std::string& batchFile, TProgressViewer& viewer) {
 
 }  // namespace
 
+// One name on both platforms; on Linux the file is a /bin/sh script all the same.
 std::string ToolBatchFile(int number) {
   return paths::WorkDirectory() + "DBRepairBat" + std::to_string(number) + ".bat";
 }
