@@ -55,6 +55,7 @@ class ViewerWatch {
         return;
       std::lock_guard<std::mutex> lock(mutex_);
       ++cycles_;
+      sawWindow_ = sawWindow_ || viewer.GetHandle() != 0;
       for (const TStringInfo& line : viewer.StringsSnapshot())
         seen_.push_back(line);
       if (!cancel || cancelGiven_)
@@ -74,6 +75,10 @@ class ViewerWatch {
   }
   ~ViewerWatch() { SetViewerCycleHook(nullptr); }
 
+  bool SawWindow() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return sawWindow_;
+  }
   int Cycles() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return cycles_;
@@ -92,6 +97,7 @@ class ViewerWatch {
  private:
   mutable std::mutex mutex_;
   int cycles_ = 0;
+  bool sawWindow_ = false;
   bool cancelGiven_ = false;  // the operator presses Esc once
   std::vector<TStringInfo> seen_;
 };
@@ -196,6 +202,9 @@ TEST_F(TrialBackupTest, ProgressShowsTheLatestLineAndTheFileIsDeleted) {
 
   EXPECT_FALSE(fs::exists(backup_));
   ASSERT_GT(watch.Cycles(), 0);
+  const char* display = std::getenv("DISPLAY");
+  if (display != nullptr && *display != '\0')
+    EXPECT_TRUE(watch.SawWindow()) << "the progress window did not open on " << display;
   const std::optional<TStringInfo> latest = watch.Line(10);
   ASSERT_TRUE(latest);
   EXPECT_NE(std::find(verboseLog.begin(), verboseLog.end(), latest->Text), verboseLog.end())
