@@ -3,21 +3,12 @@
 #include <string>
 
 #include "log/HuxLogger.h"
+#include "log/LogText.h"
 #include "log/PostNotify.h"
 #include "os/CodePage.h"
 #include "os/Files.h"
 
 namespace {
-
-std::string TrimSpaces(const std::string& text) {
-  size_t begin = 0;
-  size_t end = text.size();
-  while (begin < end && static_cast<unsigned char>(text[begin]) <= ' ')
-    ++begin;
-  while (end > begin && static_cast<unsigned char>(text[end - 1]) <= ' ')
-    --end;
-  return text.substr(begin, end - begin);
-}
 
 // Releases the logger on every way out of Write.
 class AcquiredLogger {
@@ -92,7 +83,7 @@ void THuxLogger::Write(const std::string& text, TLogLevel level) {
   }
   if (!failureClass.empty()) {
     if (!isErrorWriter_)
-      ReportFailure(stage, lineInData ? TrimSpaces(line) : trimmed, failure, failureClass);
+      ReportFailure(stage, lineInData ? TrimLogText(line) : trimmed, failure, failureClass);
     line += " <Ошибка при записи в лог>";
   }
   if (notifyWindow_ != 0 && notifyMessage_ != 0)

@@ -2,6 +2,7 @@
 #include <string>
 
 #include "log/HuxLogger.h"
+#include "log/LogText.h"
 #include "os/Process.h"
 
 namespace {
@@ -11,7 +12,9 @@ bool IsTrimmed(char c) {
   return static_cast<unsigned char>(c) <= ' ';
 }
 
-std::string Trim(const std::string& text) {
+}  // namespace
+
+std::string TrimLogText(const std::string& text) {
   size_t begin = 0;
   size_t end = text.size();
   while (begin < end && IsTrimmed(text[begin]))
@@ -21,8 +24,6 @@ std::string Trim(const std::string& text) {
   return text.substr(begin, end - begin);
 }
 
-}  // namespace
-
 const std::string& LogLevelTag(std::uint8_t level) {
   static const std::string kTags[8] = {"",        " [инф]",   " [ошиб]",  " [сбой]",
                                        " [вним]", " [событ]", " [отлад]", " [другое]"};
@@ -31,7 +32,7 @@ const std::string& LogLevelTag(std::uint8_t level) {
 }
 
 std::string THuxLogger::BuildLine(std::string& text, TLogLevel level) const {
-  text = Trim(text);
+  text = TrimLogText(text);
   if (text.empty())
     return {};
   std::string line = FormatDateTime(dateTimeFormat_, os::LocalTimeNow());
