@@ -39,6 +39,9 @@ bool WaitForNoWindow(const std::string& title, int timeoutMs);
 // Activates the window and sends it keys in xdotool's words ("Return", "Escape", "alt+F4").
 bool PressKeys(const DesktopWindow& window, const std::string& keys);
 bool SaveScreenshot(const DesktopWindow& window, const std::string& hostPngPath);
+// The text of the system message box titled `title` where the platform lets another program
+// read it (Windows); nothing elsewhere.
+std::optional<std::string> MessageBoxText(const std::string& title);
 
 // A program started by the test, with extra environment variables.
 class ChildProgram {

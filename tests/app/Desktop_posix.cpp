@@ -31,6 +31,11 @@ const char* PlatformName() {
   return "linux";
 }
 
+// An FLTK box draws its text itself: nothing outside the program can read it.
+std::optional<std::string> MessageBoxText(const std::string&) {
+  return std::nullopt;
+}
+
 namespace {
 
 class PosixChild : public ChildProgram {
