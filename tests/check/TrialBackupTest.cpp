@@ -49,8 +49,8 @@ class ViewerWatch {
  public:
   // `cancel`: press Esc in the window as soon as it shows; `cancelAtLine`: only once the
   // window shows that line.
-  explicit ViewerWatch(bool cancel, int cancelAtLine = 0) {
-    SetViewerCycleHook([this, cancel, cancelAtLine](TProgressViewer& viewer) {
+  explicit ViewerWatch(bool cancel, int cancelAtLine = 0, bool cancelAgainWhileWaiting = false) {
+    SetViewerCycleHook([=, this](TProgressViewer& viewer) {
       if (viewer.GetCaption() != kCaption)
         return;
       std::lock_guard<std::mutex> lock(mutex_);
@@ -58,6 +58,11 @@ class ViewerWatch {
       sawWindow_ = sawWindow_ || viewer.GetHandle() != 0;
       for (const TStringInfo& line : viewer.StringsSnapshot())
         seen_.push_back(line);
+      if (cancelAgainWhileWaiting && cancelGiven_ && !secondCancelGiven_ && HasLine(viewer, 20)) {
+        secondCancelGiven_ = true;
+        viewer.Cancel();
+        return;
+      }
       if (!cancel || cancelGiven_)
         return;
       if (cancelAtLine != 0 && !HasLine(viewer, cancelAtLine))
@@ -99,6 +104,7 @@ class ViewerWatch {
   int cycles_ = 0;
   bool sawWindow_ = false;
   bool cancelGiven_ = false;  // the operator presses Esc once
+  bool secondCancelGiven_ = false;
   std::vector<TStringInfo> seen_;
 };
 
@@ -241,6 +247,42 @@ TEST_F(TrialBackupTest, CancelKeepsItsClassAndLeavesNoFile) {
   ASSERT_EQ(records.size(), 2u);
   EXPECT_EQ(records[1].text, "Ошибка создания резервной копии: Прервано пользователем!");
   EXPECT_EQ(records[1].tag, " [ошиб]");
+}
+
+TEST_F(TrialBackupTest, SecondCancelGivesUpWaitingForTheCancelledBackup) {
+  UseTemplate("check-medium", 60000);
+  // How long the whole backup takes here and now.
+  std::vector<std::string> fullLog;
+  const auto fullStart = std::chrono::steady_clock::now();
+  Backup(fullLog, /*showProgress=*/false);
+  const auto fullBackup = std::chrono::steady_clock::now() - fullStart;
+  fs::remove(backup_);
+
+  ViewerWatch watch(/*cancel=*/true, /*cancelAtLine=*/0, /*cancelAgainWhileWaiting=*/true);
+  std::vector<std::string> verboseLog;
+  const auto start = std::chrono::steady_clock::now();
+  try {
+    Backup(verboseLog, /*showProgress=*/true);
+    FAIL() << "the cancel was not reported";
+  } catch (const EProgressCancelByUser& e) {
+    EXPECT_EQ(e.Message(),
+              "СозданиеРезервнойКопииБД -> Прервано пользователем! <# EProgressCancelByUser #>");
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - start, fullBackup)
+      << "the second cancel did not end the wait";
+  const std::optional<TStringInfo> waiting = watch.Line(20);
+  ASSERT_TRUE(waiting) << "the cancelled backup was not waited for";
+  EXPECT_EQ(waiting->Text, "Ожидание освобождения файла...");
+  ExpectStatusLineStyle(*waiting);
+  // Lines read while waiting are not the backup's output any more.
+  EXPECT_LT(verboseLog.size(), 20u);
+
+  // The server may still finish that backup: leave nothing of it behind.
+  for (int i = 0; i < 40; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    std::error_code ignored;
+    fs::remove(backup_, ignored);
+  }
 }
 
 TEST_F(TrialBackupTest, FailurePartWayLogsTheCollectedLinesInOrder) {
