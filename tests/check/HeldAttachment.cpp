@@ -74,8 +74,8 @@ HeldAttachment::HeldAttachment(const testsupport::FbTestServer& server,
   close(out[1]);
   input_ = in[1];
   WriteAll(input_, std::string("select '") + kReadyMark + "' from rdb$database;\n");
-  const bool ready = WaitForMark(out[0], 20000);
-  close(out[0]);
+  output_ = out[0];
+  const bool ready = WaitForMark(output_, 20000);
   if (!ready) {
     this->~HeldAttachment();
     throw std::runtime_error("isql did not attach to " + address);
@@ -92,13 +92,19 @@ HeldAttachment::~HeldAttachment() {
     for (int i = 0; i < 100; ++i) {
       if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
         pid_ = -1;
-        return;
+        break;
       }
       usleep(50000);
     }
-    kill(pid_, SIGKILL);
-    waitpid(pid_, nullptr, 0);
-    pid_ = -1;
+    if (pid_ > 0) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+      pid_ = -1;
+    }
+  }
+  if (output_ >= 0) {
+    close(output_);
+    output_ = -1;
   }
 }
 

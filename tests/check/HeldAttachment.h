@@ -21,6 +21,7 @@ class HeldAttachment {
  private:
   pid_t pid_ = -1;
   int input_ = -1;
+  int output_ = -1;  // kept open: isql dies of SIGPIPE when it writes into a closed pipe
 };
 
 }  // namespace checktest
