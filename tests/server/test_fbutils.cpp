@@ -4,10 +4,12 @@
 
 #include <stdexcept>
 
+#include "os/DynamicLibrary.h"
 #include "os/Files.h"
 #include "progress/ProgressViewer.h"
 #include "server/FBUtils.h"
 #include "server/FixedPaths.h"
+#include "suite/fbUtilsExports.h"
 #include "tests/server/KoraSandbox.h"
 
 namespace {
@@ -92,6 +94,22 @@ class Binding : public ::testing::Test {
   void TearDown() override { FBUtilsFinalize(); }
   KoraSandbox sandbox;
 };
+
+TEST_F(Binding, TheStandInExportsEveryEntryPointUndecorated) {
+  sandbox.InstallSuiteLibrary(BuiltSuiteLibraryWithoutPort(), "");
+  std::string error;
+  auto noPort = os::DynamicLibrary::Load(paths::SuiteLibrary(), &error);
+  ASSERT_NE(noPort, nullptr) << error;
+  for (const char* name : kFBUtilsExportNames)
+    EXPECT_EQ(noPort->Symbol(name) != nullptr, std::string(name) != "GetFBPort") << name;
+  noPort.reset();
+
+  sandbox.InstallSuiteLibrary(BuiltSuiteLibrary(), "");
+  auto full = os::DynamicLibrary::Load(paths::SuiteLibrary(), &error);
+  ASSERT_NE(full, nullptr) << error;
+  for (const char* name : kFBUtilsExportNames)
+    EXPECT_NE(full->Symbol(name), nullptr) << name;
+}
 
 TEST_F(Binding, ReadsTheApplicationsOwnSection) {
   sandbox.InstallSuiteLibrary(BuiltSuiteLibrary(),
