@@ -57,8 +57,8 @@ bool SetImmutable(const std::string& path, bool on);
 // Whether this file system lets root make a file undeletable.
 bool ImmutableSupported(const std::string& dir, std::string* why);
 
-// Waits until no gfix or gbak started for `path` runs any more (a cancel leaves the tool
-// running to its own end).
+// Waits until no tool (or script standing in for one) started for `path` runs any more: a
+// cancel leaves the tool running to its own end.
 bool WaitForToolsOn(const std::string& path, int timeoutMs);
 
 }  // namespace repairtest
