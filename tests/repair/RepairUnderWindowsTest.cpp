@@ -273,3 +273,31 @@ TEST_F(RepairUnderWindows, ARebuiltFileHeldOpenElsewhereIsLeftBesideTheSafetyCop
 }
 
 }  // namespace
+
+namespace {
+
+// Other spellings of the database's own file, as the save dialog may hand them back.
+TEST_F(RepairUnderWindows, EverySpellingOfTheDatabaseItselfIsRefused) {
+  WriteFile(kBin + "repair.script", Script(0));
+  std::vector<std::string> spellings = {
+      "c:\\kora\\db\\repairtest\\velmar.fdb",
+      "C:/KORA/DB/REPAIRTEST/VELMAR.FDB",
+      "C:\\KORA\\DB\\REPAIRTEST\\..\\REPAIRTEST\\.\\VELMAR.FDB",
+  };
+  wchar_t shortName[MAX_PATH] = {};
+  if (GetShortPathNameW(Wide(kDataDir).c_str(), shortName, MAX_PATH) > 0) {
+    std::string ascii;
+    for (const wchar_t* c = shortName; *c; ++c)
+      ascii += static_cast<char>(*c);
+    if (ascii != kDataDir)
+      spellings.push_back(ascii + "\\VELMAR.FDB");
+  }
+  for (const std::string& chosen : spellings) {
+    ScriptedDialogs dialogs;
+    dialogs.Save(chosen);
+    EXPECT_EQ(Run(dialogs), "Нельзя копировать файл сам в себя!!!") << chosen;
+    EXPECT_EQ(ReadFile(kDb), kDamaged) << chosen;
+  }
+}
+
+}  // namespace
