@@ -171,6 +171,10 @@ TEST_F(RepairUnderWindows, AFullRepairEndsWithTheSuccessBoxAndTheRebuiltFileInPl
   const auto error = Run(dialogs);
 
   ASSERT_FALSE(error) << *error;
+  const auto saves = dialogs.SaveRequests();
+  ASSERT_EQ(saves.size(), 1u);
+  EXPECT_EQ(saves[0].settings.initialDir, "C:\\Kora\\Backup\\FireBirdBase");
+  EXPECT_EQ(saves[0].settings.fileName, "VELMAR_BACKUP.FDB");
   EXPECT_EQ(ReadFile(kDb), kRebuilt);
   EXPECT_EQ(ReadFile(kCopy), kDamaged);
   EXPECT_FALSE(os::FileExists(kBackup));
