@@ -1,6 +1,7 @@
 // How much the check costs over its two server steps run by hand: gfix -v -full with both
 // streams redirected, then a backup through the service manager with gbak -se. Both run on one
-// database of about 300 MB, made once and kept under the build folder.
+// database of about 300 MB, made once and kept under the build folder (the check's tests use
+// the same one).
 //
 //   check_bench [runs]      (the private server is started in <build>/fbserver if needed)
 #include <algorithm>
@@ -123,7 +124,7 @@ int main(int argc, char** argv) {
     setenv("LC_ALL", "C.UTF-8", 1);
 
     std::cout << "Preparing the database (made once, then kept)..." << std::endl;
-    const std::string db = checktest::TemplateDatabase(server, "bench-check-300mb", kRows, true);
+    const std::string db = checktest::TemplateDatabase(server, "check-large", kRows, true);
     std::cout << "Database: " << db << ", " << fs::file_size(db) / (1024 * 1024) << " MB"
               << std::endl;
 

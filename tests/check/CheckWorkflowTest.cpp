@@ -354,8 +354,9 @@ TEST_F(CheckWorkflowTest, DatabaseInUseIsAnErrorNotDamage) {
 }
 
 TEST_F(CheckWorkflowTest, CancelledValidationIsAnErrorAndTheBackupStillRuns) {
-  // Big enough for the validation to outlast the runner's first 100 ms wait.
-  const std::string big = checktest::TemplateDatabase(server_, "check-medium", 60000, true);
+  // Big enough (about 300 MB) for the validation to outlast, by far, the runner's first 100 ms
+  // wait and the opening of the progress window, where the operator's Esc comes from.
+  const std::string big = checktest::TemplateDatabase(server_, "check-large", 100000, true);
   const std::string db = sandbox_->DataDir() + "/VELMAR.FDB";
   checktest::CopyDatabase(big, db);
   CancelViewerCaptioned("Выполняется проверка базы данных...");
