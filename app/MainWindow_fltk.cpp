@@ -31,6 +31,20 @@ Fl_Color ColorOf(std::uint32_t rgb) {
   return fl_rgb_color((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
 }
 
+// A push button as Windows has it: Return presses it too while it has the focus.
+class PushButton : public Fl_Button {
+ public:
+  using Fl_Button::Fl_Button;
+  int handle(int event) override {
+    if (event == FL_KEYBOARD && Fl::focus() == this &&
+        (Fl::event_key() == FL_Enter || Fl::event_key() == FL_KP_Enter)) {
+      do_callback();
+      return 1;
+    }
+    return Fl_Button::handle(event);
+  }
+};
+
 }  // namespace
 
 void InitializeApplication() {
@@ -161,8 +175,8 @@ void MainWindow::Impl::Build() {
         fileInput->textfont(font.regular);
         fileInput->textsize(font.size);
         fileInput->value(layout::InitialFileName().c_str());
-        browseButton = new Fl_Button(r.Right() - kBrowseButtonWidth, r.top, kBrowseButtonWidth,
-                                     r.height, "...");
+        browseButton = new PushButton(r.Right() - kBrowseButtonWidth, r.top, kBrowseButtonWidth,
+                                      r.height, "...");
         browseButton->labelfont(font.bold);
         browseButton->labelsize(font.size);
         browseButton->callback([](Fl_Widget*, void* data) { static_cast<Impl*>(data)->Browse(); },
@@ -172,7 +186,7 @@ void MainWindow::Impl::Build() {
         break;
       }
       case layout::ControlKind::Button: {
-        auto* button = new Fl_Button(r.left, r.top, r.width, r.height);
+        auto* button = new PushButton(r.left, r.top, r.width, r.height);
         button->copy_label(c.text);
         button->labelfont(font.regular);
         button->labelsize(font.buttonSize);
@@ -207,9 +221,10 @@ void MainWindow::Impl::Build() {
 
 void MainWindow::Impl::Browse() {
   Fl_Native_File_Chooser chooser(Fl_Native_File_Chooser::BROWSE_FILE);
-  const std::string folder = os::ExtractFileDir(FileName());
-  if (!folder.empty() && os::DirectoryExists(folder))
-    chooser.directory(folder.c_str());
+  // Open where the current file lies, or the nearest folder above it that exists: without a
+  // folder the GTK chooser opens its recent files, which it cannot list here.
+  const std::string folder = NearestExistingFolder(os::ExtractFileDir(FileName()));
+  chooser.directory(folder.c_str());
   if (chooser.show() == 0 && chooser.filename() && *chooser.filename()) {
     SetFileName(chooser.filename());
   }

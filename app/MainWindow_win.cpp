@@ -267,7 +267,7 @@ void MainWindow::Impl::Build() {
 
 void MainWindow::Impl::Browse() {
   std::vector<wchar_t> file(32768, L'\0');
-  const std::wstring folder = Widen(os::ExtractFileDir(FileName()));
+  const std::wstring folder = Widen(NearestExistingFolder(os::ExtractFileDir(FileName())));
   OPENFILENAMEW ofn{};
   ofn.lStructSize = sizeof(ofn);
   ofn.hwndOwner = form;

@@ -2,6 +2,7 @@
 #include "app/PlatformDialogs.h"
 
 #include "app/MainFormLayout.h"
+#include "os/Files.h"
 
 DialogResult CloseAnswer(DialogButtons buttons) {
   switch (buttons) {
@@ -25,6 +26,15 @@ DialogResult ButtonAnswer(DialogButtons buttons, int index) {
       return index == 0 ? DialogResult::Yes : DialogResult::No;
   }
   return DialogResult::Cancel;
+}
+
+std::string NearestExistingFolder(const std::string& folder) {
+  std::string candidate = folder;
+  while (!candidate.empty() && !os::DirectoryExists(candidate)) {
+    const std::string parent = os::ExtractFileDir(candidate);
+    candidate = parent == candidate ? std::string() : parent;
+  }
+  return candidate.empty() ? os::ProgramDirectory() : candidate;
 }
 
 std::string BareExtension(const std::string& defaultExt) {

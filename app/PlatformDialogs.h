@@ -27,5 +27,7 @@ class PlatformDialogs : public OperatorDialogs {
 DialogResult CloseAnswer(DialogButtons buttons);
 // The answer of button `index` (0 = first) of a box.
 DialogResult ButtonAnswer(DialogButtons buttons, int index);
+// `folder` if it exists, else the nearest folder above it that does, else the program's own.
+std::string NearestExistingFolder(const std::string& folder);
 // The default extension without "*." or ".", as the dialogs append it ("*.FDB" -> "FDB").
 std::string BareExtension(const std::string& defaultExt);

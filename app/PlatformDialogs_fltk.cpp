@@ -241,7 +241,9 @@ DialogResult PlatformDialogs::ShowMessage(const std::string& caption, const std:
 std::optional<std::string> PlatformDialogs::ShowSaveDialog(const SaveDialogSettings& requested) {
   const SaveDialogSettings s = layout::WithSaveDialog1Defaults(requested);
   std::string preset = s.fileName;
-  std::string folder = s.initialDir;
+  // A folder that is gone would leave the GTK chooser on its recent files, which it cannot
+  // list here.
+  std::string folder = NearestExistingFolder(s.initialDir);
   for (;;) {
     Fl_Native_File_Chooser chooser(Fl_Native_File_Chooser::BROWSE_SAVE_FILE);
     chooser.title(s.title.c_str());

@@ -76,7 +76,8 @@ std::optional<std::string> PlatformDialogs::ShowSaveDialog(const SaveDialogSetti
   filter += Widen(s.filterPattern);
   filter += L'\0';
   const std::wstring title = Widen(s.title);
-  const std::wstring folder = Widen(s.initialDir);
+  // Opens near a folder that is gone rather than wherever the system would choose.
+  const std::wstring folder = Widen(NearestExistingFolder(s.initialDir));
   // The dialog appends the extension itself and wants it bare ("FDB", not "*.FDB").
   const std::wstring ext = Widen(BareExtension(s.defaultExt));
 

@@ -72,6 +72,28 @@ bool PressKeys(const DesktopWindow& window, const std::string& keys) {
              .exitCode == 0;
 }
 
+bool TypeText(const DesktopWindow& window, const std::string& text) {
+  return RunHostCommand("xdotool windowactivate --sync " + window.id + " type --delay 30 " +
+                        Quote(text))
+             .exitCode == 0;
+}
+
+std::optional<DesktopWindow> WaitForNewWindow(const std::vector<DesktopWindow>& known,
+                                              int timeoutMs) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  do {
+    for (const DesktopWindow& w : VisibleWindows()) {
+      bool old = false;
+      for (const DesktopWindow& k : known)
+        old = old || k.id == w.id;
+      if (!old && !w.title.empty())
+        return w;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  } while (std::chrono::steady_clock::now() < end);
+  return std::nullopt;
+}
+
 bool SaveScreenshot(const DesktopWindow& window, const std::string& hostPngPath) {
   return RunHostCommand("import -window " + window.id + " " + Quote(hostPngPath)).exitCode == 0;
 }

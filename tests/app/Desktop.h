@@ -38,6 +38,11 @@ std::optional<DesktopWindow> WaitForWindow(const std::string& title, int timeout
 bool WaitForNoWindow(const std::string& title, int timeoutMs);
 // Activates the window and sends it keys in xdotool's words ("Return", "Escape", "alt+F4").
 bool PressKeys(const DesktopWindow& window, const std::string& keys);
+// Activates the window and types the text as keystrokes.
+bool TypeText(const DesktopWindow& window, const std::string& text);
+// Waits for a visible window whose id is not among `known`.
+std::optional<DesktopWindow> WaitForNewWindow(const std::vector<DesktopWindow>& known,
+                                              int timeoutMs);
 bool SaveScreenshot(const DesktopWindow& window, const std::string& hostPngPath);
 // The text of the system message box titled `title` where the platform lets another program
 // read it (Windows); nothing elsewhere.

@@ -141,6 +141,12 @@ TEST_F(DialogsTest, SaveDialogOffersTheFolderAndNameAndAddsTheExtension) {
   std::future<bool> cancel = Operator(title, "Escape");
   EXPECT_EQ(dialogs_.ShowSaveDialog(s), std::nullopt);
   EXPECT_TRUE(cancel.get());
+
+  // A folder that is gone: the dialog opens at the nearest one above it that exists.
+  s.initialDir = folder + d + "нет папки" + d + "и этой";
+  std::future<bool> goneFolder = Operator(title, "Return");
+  EXPECT_EQ(dialogs_.ShowSaveDialog(s), std::optional<std::string>(folder + d + s.fileName));
+  EXPECT_TRUE(goneFolder.get());
   EXPECT_EQ(std::filesystem::current_path().string(), cwd) << "the dialog moved the process";
 }
 

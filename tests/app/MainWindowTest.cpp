@@ -3,6 +3,7 @@
 // come from a script; the window, the log and the stored settings are the program's own.
 #include <gtest/gtest.h>
 
+#include <future>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -268,6 +269,57 @@ TEST_F(MainWindowTest, ButtonsRunTheWorkflowsOnTheFileNameAsItStandsAtTheClick) 
   dialogs_.Error("Указанная база данных не найдена на этом компьютере!");
   window.ClickButton("btnCheckDB");
   EXPECT_EQ(dialogs_.Errors().size(), 3u);
+}
+
+TEST_F(MainWindowTest, TheBrowseButtonPutsThePickedFileIntoTheField) {
+  const std::string picked = sandbox_.Scratch() + os::PathDelimiter() + "picked.FDB";
+  WriteFileText(picked, "not a database, only a name to pick");
+  MainWindow window(dialogs_);
+  window.Show();
+  ASSERT_TRUE(WaitShown(window).has_value());
+  const std::vector<DesktopWindow> before = VisibleWindows();
+  std::future<bool> operatorPicks = std::async(std::launch::async, [&] {
+    std::optional<DesktopWindow> chooser = WaitForNewWindow(before, 20000);
+    if (!chooser) {
+      RunHostCommand("xdotool key Escape");
+      return false;
+    }
+    SaveScreenshot(*chooser, ScreenshotFolder() + "/open-dialog-" + PlatformName() + ".png");
+    return TypeText(*chooser, picked) && PressKeys(*chooser, "Return");
+  });
+  window.ClickButton("FilenameEdit1.Browse");
+  EXPECT_TRUE(operatorPicks.get()) << "no file dialog appeared";
+  EXPECT_EQ(window.ControlText("FilenameEdit1"), picked);
+}
+
+TEST_F(MainWindowTest, TheFocusedButtonAnswersTheKeyboard) {
+  MainWindow window(dialogs_);
+  window.SetControlText("FilenameEdit1", sandbox_.Scratch() + os::PathDelimiter() + "нет.FDB");
+  window.Show();
+  std::optional<DesktopWindow> shown = WaitShown(window);
+  ASSERT_TRUE(shown.has_value());
+  ASSERT_EQ(window.FocusedControl(), "btnCheckDB");
+  int expected = 0;
+  for (const char* key : {"Return", "space"}) {
+    SCOPED_TRACE(key);
+    dialogs_.Error("Указанная база данных не найдена на этом компьютере!");
+    ++expected;
+    std::future<bool> pressed =
+        std::async(std::launch::async, [&] { return PressKeys(*shown, key); });
+    for (int i = 0; i < 100 && int(dialogs_.Errors().size()) < expected; ++i) {
+      window.ProcessEvents(50);
+    }
+    EXPECT_TRUE(pressed.get());
+    EXPECT_EQ(int(dialogs_.Errors().size()), expected) << "the key did not press the button";
+  }
+  // Escape does not close the main window.
+  std::future<bool> escape =
+      std::async(std::launch::async, [&] { return PressKeys(*shown, "Escape"); });
+  for (int i = 0; i < 10; ++i)
+    window.ProcessEvents(50);
+  EXPECT_TRUE(escape.get());
+  window.ProcessEvents(300);
+  EXPECT_TRUE(window.IsOpen());
 }
 
 }  // namespace
