@@ -73,6 +73,7 @@ double Median(std::vector<double> values) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);  // each figure as soon as it is known
   int rows = 120000;
   int rounds = 2;
   for (int i = 1; i + 1 < argc; i += 2) {
@@ -135,6 +136,12 @@ int main(int argc, char** argv) {
       std::printf("round %d: repair %.2f s, by hand %.2f s\n", round, program.back(),
                   byHand.back());
     }
+    // The machine is shared: the fastest round of each is the least disturbed one.
+    std::printf("fastest: repair %.2f s, by hand %.2f s, ratio %.3f\n",
+                *std::min_element(program.begin(), program.end()),
+                *std::min_element(byHand.begin(), byHand.end()),
+                *std::min_element(program.begin(), program.end()) /
+                    *std::min_element(byHand.begin(), byHand.end()));
     const double p = Median(program), h = Median(byHand);
     std::printf(
         "median: repair %.2f s, by hand %.2f s, ratio %.3f, limit %.2f s (1.05x + 0.5 s): %s\n", p,
