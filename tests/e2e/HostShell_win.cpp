@@ -1,0 +1,128 @@
+#include <windows.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "tests/e2e/HostShell.h"
+
+namespace e2e {
+
+namespace {
+
+std::wstring Widen(const std::string& utf8) {
+  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), nullptr, 0);
+  std::wstring out(std::size_t(n), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), out.data(), n);
+  return out;
+}
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+}  // namespace
+
+HostResult RunHost(const std::string& command, int timeoutMs) {
+  // Wine starts host programs but hands back neither their output nor their exit code: the
+  // script leaves both in files, the exit code last and by a rename, so it is never half read.
+  static int counter = 0;
+  const std::string base = "/tmp/velmar-e2e-host-" + std::to_string(GetCurrentProcessId()) + "-" +
+                           std::to_string(++counter);
+  {
+    std::ofstream script(LocalPath(base + ".sh"), std::ios::binary);
+    script << "(" << command << ") >" << base << ".out 2>&1\n"
+           << "echo $? >" << base << ".tmp && mv " << base << ".tmp " << base << ".rc\n";
+  }
+  std::wstring line = L"/bin/sh " + Widen(base) + L".sh";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  HostResult result;
+  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &process)) {
+    return result;
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  const DWORD start = GetTickCount();
+  while (GetTickCount() - start < DWORD(timeoutMs)) {
+    const std::string rc = ReadAll(LocalPath(base + ".rc"));
+    if (!rc.empty()) {
+      result.exitCode = std::atoi(rc.c_str());
+      result.output = ReadAll(LocalPath(base + ".out"));
+      break;
+    }
+    Sleep(20);
+  }
+  for (const char* ext : {".sh", ".out", ".rc"})
+    DeleteFileW(Widen(LocalPath(base + ext)).c_str());
+  return result;
+}
+
+std::string LocalPath(const std::string& hostPath) {
+  std::string path = "Z:" + hostPath;
+  for (char& c : path) {
+    if (c == '/')
+      c = '\\';
+  }
+  return path;
+}
+
+const char* PlatformName() {
+  return "windows";
+}
+
+namespace {
+
+class WinProgram : public RunningProgram {
+ public:
+  explicit WinProgram(HANDLE process) : process_(process) {}
+  ~WinProgram() override {
+    Kill();
+    CloseHandle(process_);
+  }
+  std::optional<int> Wait(int timeoutMs) override {
+    if (!exitCode_ && WaitForSingleObject(process_, DWORD(timeoutMs)) == WAIT_OBJECT_0) {
+      DWORD code = 0;
+      GetExitCodeProcess(process_, &code);
+      exitCode_ = int(code);
+    }
+    return exitCode_;
+  }
+  void Kill() override {
+    if (exitCode_)
+      return;
+    TerminateProcess(process_, 255);
+    Wait(5000);
+  }
+
+ private:
+  HANDLE process_;
+  std::optional<int> exitCode_;
+};
+
+}  // namespace
+
+std::unique_ptr<RunningProgram> RunningProgram::Start(const std::string& path,
+                                                      const std::vector<std::string>& environment) {
+  for (const std::string& assignment : environment) {
+    const std::size_t eq = assignment.find('=');
+    SetEnvironmentVariableW(Widen(assignment.substr(0, eq)).c_str(),
+                            Widen(assignment.substr(eq + 1)).c_str());
+  }
+  std::wstring line = L"\"" + Widen(path) + L"\"";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &process)) {
+    return nullptr;
+  }
+  CloseHandle(process.hThread);
+  return std::make_unique<WinProgram>(process.hProcess);
+}
+
+}  // namespace e2e

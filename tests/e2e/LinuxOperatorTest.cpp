@@ -1,0 +1,366 @@
+// The real program on Linux, worked by an operator at the test display: the private Firebird
+// server, the server's own gfix and gbak, real databases damaged on purpose. Each test gets
+// a suite root of its own in a scratch folder and a fresh home, so nothing is remembered.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "tests/e2e/OperatorSession.h"
+#include "tests/e2e/SessionRecords.h"
+#include "tests/support/DamageKit.h"
+#include "tests/support/FbTestServer.h"
+#include "tests/support/TestDatabase.h"
+
+namespace fs = std::filesystem;
+using namespace e2e;
+
+namespace {
+
+std::string Env(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? value : "";
+}
+
+std::string ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+ino_t Inode(const std::string& path) {
+  struct stat st {};
+  return stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
+}
+
+// Any process but this one whose command line names `path`: a cancelled tool runs on.
+bool ToolRunsOn(const std::string& path) {
+  const std::string self = std::to_string(getpid());
+  for (const auto& entry : fs::directory_iterator("/proc")) {
+    const std::string pid = entry.path().filename().string();
+    if (pid.find_first_not_of("0123456789") != std::string::npos || pid == self)
+      continue;
+    if (ReadBytes(entry.path() / "cmdline").find(path) != std::string::npos)
+      return true;
+  }
+  return false;
+}
+
+class LinuxOperator : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    auto server = testsupport::FbTestServer::FromEnvironment();
+    ASSERT_TRUE(server) << "the private Firebird server is not running ($VELMAR_FB_DIR)";
+    server_ = *server;
+    ASSERT_FALSE(Env("VELMAR_BIN_DIR").empty());
+    const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    scratch_ = (fs::temp_directory_path() / ("velmar-e2e-" + std::to_string(getpid()) + "-" + name))
+                   .string();
+    fs::remove_all(scratch_);
+    root_ = scratch_ + "/kora";
+    fs::create_directories(root_ + "/DB");
+    fs::create_directories(root_ + "/FIREBIRD/bin");
+    // GTK's file dialog keeps its recent files there.
+    fs::create_directories(scratch_ + "/home/.local/share");
+    fs::create_symlink("/usr/bin/gfix", root_ + "/FIREBIRD/bin/gfix");
+    fs::create_symlink("/usr/bin/gbak", root_ + "/FIREBIRD/bin/gbak");
+    // The suite library reads fbUtils.ini beside itself: a copy, not a link.
+    fs::copy_file(Env("VELMAR_BIN_DIR") + "/libfbUtils.so", root_ + "/libfbUtils.so");
+    std::ofstream(root_ + "/fbUtils.ini")
+        << "[Common]\nPassword=" << server_.password << "\nPort=" << server_.port << "\n";
+    std::ofstream(root_ + "/FIREBIRD/firebird.log") << "";
+    session_ = std::make_unique<OperatorSession>(
+        name, std::vector<std::string>{"KORA_ROOT=" + root_, "HOME=" + scratch_ + "/home",
+                                       "XDG_CONFIG_HOME=" + scratch_ + "/home/.config",
+                                       "LANG=C.UTF-8", "LC_ALL=C.UTF-8"});
+  }
+
+  void TearDown() override {
+    session_.reset();
+    if (root_.empty())
+      return;
+    std::error_code ignored;
+    // The session log beside the pictures, for whoever reads them.
+    fs::copy_file(SessionLog(),
+                  ArtifactFolder() + "/linux-" +
+                      ::testing::UnitTest::GetInstance()->current_test_info()->name() +
+                      "-session.log",
+                  fs::copy_options::overwrite_existing, ignored);
+    // A cancelled tool may still write beside the database.
+    PollUntil(60000, [&] { return !ToolRunsOn(root_); });
+    fs::remove_all(scratch_, ignored);
+  }
+
+  std::string Database() const { return root_ + "/DB/VELMAR.FDB"; }
+  std::string SessionLog() const { return root_ + "/LogFiles/VelmarDBRepair.log"; }
+  std::vector<SessionRecord> RunRecords() const {
+    return LastRun(ParseSessionLog(ReadSessionLog(SessionLog())));
+  }
+  std::vector<SessionRecord> AllRecords() const {
+    return ParseSessionLog(ReadSessionLog(SessionLog()));
+  }
+
+  void StartProgram() {
+    ASSERT_TRUE(session_->Start(Env("VELMAR_BIN_DIR") + "/VelmarDBRepair"))
+        << "the main window did not open";
+  }
+
+  // Waits for the next box, checks its caption and answers it with `keys`.
+  void ExpectBox(const std::string& caption, const std::string& keys) {
+    std::optional<ScreenWindow> box = session_->NextBox();
+    ASSERT_TRUE(box) << "no box came; expected \"" << caption << "\"\n" << Dump(AllRecords());
+    ASSERT_EQ(box->title, caption) << Dump(AllRecords());
+    ASSERT_TRUE(session_->Answer(*box, keys)) << "the box \"" << caption << "\" stayed";
+  }
+
+  // In the save dialog: the path typed over the offered name, then Save.
+  void SaveSafetyCopyAs(const std::string& path, std::string* dialogId = nullptr) {
+    std::optional<ScreenWindow> dialog = session_->NextBox();
+    ASSERT_TRUE(dialog) << "no save dialog\n" << Dump(AllRecords());
+    ASSERT_EQ(dialog->title, kSaveDialogTitle);
+    if (dialogId)
+      *dialogId = dialog->id;
+    ASSERT_TRUE(PressKeys(dialog->id, "ctrl+a"));
+    ASSERT_TRUE(TypeText(dialog->id, path));
+    ASSERT_TRUE(PressKeys(dialog->id, "Return"));
+  }
+
+  // The dialog asks before a file is overwritten: the operator confirms.
+  void ConfirmOverwrite(const std::string& dialogId) {
+    std::string question;
+    ASSERT_TRUE(PollUntil(15000, [&] {
+      const std::string active = ActiveWindow();
+      if (active.empty() || active == dialogId || active == session_->MainWindow())
+        return false;
+      question = active;
+      return true;
+    })) << "no overwrite question";
+    session_->Photograph(question, "overwrite-question", "the save dialog's overwrite question");
+    ASSERT_TRUE(PressKeys(question, "Return"));
+  }
+
+  void CloseProgram() {
+    EXPECT_EQ(session_->Close(), std::optional<int>(0));
+    const std::vector<SessionRecord> records = AllRecords();
+    ASSERT_FALSE(records.empty());
+    EXPECT_EQ(records.back().text, "Выход из программы") << Dump(records);
+  }
+
+  testsupport::FbTestServer server_;
+  std::string scratch_;
+  std::string root_;
+  std::unique_ptr<OperatorSession> session_;
+};
+
+TEST_F(LinuxOperator, CleanDatabaseCheckedTwiceAnsweringCancelThenOk) {
+  testsupport::CreateTestDatabase(server_, Database(), 500, false);
+  StartProgram();
+
+  ASSERT_TRUE(session_->ClickCheck());
+  ExpectBox("Повреждений не обнаружено!", "Escape");
+  // Cancel ends the run after the validation: exactly four records.
+  EXPECT_EQ(Texts(RunRecords()), (std::vector<std::string>{
+                                     "Начало проверки базы данных " + Database(),
+                                     "Начало проверки gfix",
+                                     "Проверка gfix завершена. Повреждений не обнаружено.",
+                                     "Проверка базы данных завершена!",
+                                 }));
+
+  ASSERT_TRUE(session_->ClickCheck());
+  ExpectBox("Повреждений не обнаружено!", "Return");
+  ExpectBox("Информация", "Return");
+  const std::vector<SessionRecord> records = RunRecords();
+  const int second = FindRecord(records, "Начало проверки базы данных ", 1);
+  ASSERT_EQ(second, 4) << Dump(records);
+  const std::vector<SessionRecord> run(records.begin() + second, records.end());
+  ASSERT_GE(run.size(), 6u) << Dump(run);
+  EXPECT_EQ(run[1].text, "Начало проверки gfix");
+  EXPECT_EQ(run[2].text, "Проверка gfix завершена. Повреждений не обнаружено.");
+  EXPECT_EQ(run[3].text, "Начало создания резервной копии");
+  EXPECT_EQ(run[run.size() - 2].text, "Резервная копия сделана. Ошибок нет!") << Dump(run);
+  EXPECT_EQ(run.back().text, "Проверка базы данных завершена!");
+  // The trial backup's own records come between, as events.
+  for (std::size_t i = 4; i + 2 < run.size(); ++i)
+    EXPECT_EQ(run[i].tag, "[событ]") << run[i].text;
+  EXPECT_FALSE(fs::exists(root_ + "/DB/VELMAR.db_backup")) << "the trial backup was left";
+  EXPECT_FALSE(fs::exists(root_ + "/TEMP/DBRepair/FireBirdFixLog.log"));
+
+  CloseProgram();
+  EXPECT_EQ(session_->Captions(),
+            (std::vector<std::string>{"Повреждений не обнаружено!", "Повреждений не обнаружено!",
+                                      "Информация"}));
+  // The run opened with its blank line, and the field's name was remembered on closing.
+  const std::string log = ReadSessionLog(SessionLog());
+  EXPECT_EQ(log.rfind("\n", 0) == 0 || log.rfind("\r\n", 0) == 0, true) << log;
+  std::string prefs = ReadBytes(scratch_ + "/home/.fltk/Norwin/Velmar/VelmarDBRepair.prefs");
+  // Long values go on over lines that start with '+'.
+  for (std::size_t at; (at = prefs.find("\n+")) != std::string::npos;)
+    prefs.erase(at, 2);
+  EXPECT_NE(prefs.find(Database()), std::string::npos) << prefs;
+}
+
+TEST_F(LinuxOperator, DamagedDatabaseCheckedRepairedAndCheckedCleanAgain) {
+  testsupport::CreateTestDatabase(server_, Database(), 3000, false);
+  testsupport::Damage(server_, Database(), testsupport::DamageKind::IndexGarbage);
+  StartProgram();
+
+  ASSERT_TRUE(session_->ClickCheck());
+  ExpectBox("Внимание! База повреждена!", "Return");
+  ExpectBox("Информация", "Return");
+  {
+    const std::vector<SessionRecord> records = RunRecords();
+    const int damage = FindRecord(records, "Ошибка gfix: ");
+    ASSERT_GE(damage, 0) << Dump(records);
+    EXPECT_EQ(records[std::size_t(damage)].tag, "[ошиб]");
+    EXPECT_NE(records[std::size_t(damage)].text.find("При проверке выявлены следующие ошибки:"),
+              std::string::npos);
+    EXPECT_NE(FindRecord(records, "Резервная копия сделана. Ошибок нет!"), -1) << Dump(records);
+    EXPECT_EQ(records.back().text, "Проверка базы данных завершена!");
+  }
+
+  const std::string safety = scratch_ + "/copies/VELMAR_SAFE.FDB";
+  fs::create_directories(scratch_ + "/copies");
+  const std::string damaged = ReadBytes(Database());
+  const ino_t before = Inode(Database());
+  ASSERT_TRUE(session_->ShowRepairTab());
+  ASSERT_TRUE(session_->ClickRepair());
+  SaveSafetyCopyAs(safety);
+  ExpectBox("Информация", "Return");
+
+  const std::vector<SessionRecord> all = RunRecords();
+  const int start = FindRecord(all, "Начало ремонта базы данных: ");
+  ASSERT_GE(start, 0) << Dump(all);
+  std::vector<std::string> repair = Texts({all.begin() + start, all.end()});
+  // The re-check's own record comes only when the mend left nothing to find.
+  std::erase(repair, std::string("Повторная проверка завершена"));
+  const std::string restored = root_ + "/DB/VELMAR.db_restored1";
+  EXPECT_EQ(repair, (std::vector<std::string>{
+                        "Начало ремонта базы данных: " + Database(),
+                        "Сделана копия файла базы данных: " + safety,
+                        "Будет сделана маркировка поврежденных страниц",
+                        "Маркировка поврежденных страниц завершена",
+                        "Будет сделана повторная проверка с помощью gfix",
+                        "Будет сделана резервная копия базы данных",
+                        "Создание резервной копии успешно завершено",
+                        "Будет выполнено восстановление базы данных из резервной копии",
+                        "Восстановление из резервной копии прошло успешно!",
+                        "Будет выполнена попытка заменить файл \"" + Database() + "\" на \"" +
+                            restored + "\"",
+                        "Файл успешно удален: " + Database(),
+                        "Файл \"" + restored + "\" успешно переименован в \"" + Database() + "\"",
+                        "Ремонт базы данных успешно завершен!",
+                    }))
+      << Dump(all);
+  EXPECT_EQ(ReadBytes(safety), damaged) << "the safety copy is not the damaged file";
+  EXPECT_NE(Inode(Database()), before) << "the database file was not replaced";
+  EXPECT_FALSE(fs::exists(restored));
+  EXPECT_FALSE(fs::exists(root_ + "/DB/VELMAR.db_backup1"));
+  EXPECT_FALSE(fs::exists(root_ + "/TEMP/DBRepair/FireBirdFixLog.log"));
+
+  // The rebuilt file passes the program's own check.
+  ASSERT_TRUE(session_->ShowCheckTab());
+  ASSERT_TRUE(session_->ClickCheck());
+  ExpectBox("Повреждений не обнаружено!", "Return");
+  ExpectBox("Информация", "Return");
+  EXPECT_EQ(RunRecords().back().text, "Проверка базы данных завершена!");
+  EXPECT_EQ(testsupport::CountRows(server_, Database(), "CUSTOMERS"), 3000);
+
+  CloseProgram();
+  EXPECT_EQ(session_->Captions(),
+            (std::vector<std::string>{"Внимание! База повреждена!", "Информация", kSaveDialogTitle,
+                                      "Информация", "Повреждений не обнаружено!", "Информация"}));
+  EXPECT_GE(session_->ProgressWindowsSeen(), 1);
+}
+
+TEST_F(LinuxOperator, SafetyCopyOntoTheDatabaseItselfIsRefused) {
+  testsupport::CreateTestDatabase(server_, Database(), 200, false);
+  const std::string bytes = ReadBytes(Database());
+  StartProgram();
+
+  ASSERT_TRUE(session_->ShowRepairTab());
+  ASSERT_TRUE(session_->ClickRepair());
+  std::string dialog;
+  SaveSafetyCopyAs(Database(), &dialog);
+  ConfirmOverwrite(dialog);
+  ExpectBox("Ошибка", "Return");
+
+  EXPECT_EQ(Texts(RunRecords()),
+            (std::vector<std::string>{
+                "Начало ремонта базы данных: " + Database(),
+                "Ошибка функции ремонта базы данных: Нельзя копировать файл сам в себя!!!",
+            }));
+  EXPECT_EQ(ReadBytes(Database()), bytes) << "the database was touched";
+  std::vector<std::string> inDb;
+  for (const auto& entry : fs::directory_iterator(root_ + "/DB"))
+    inDb.push_back(entry.path().filename().string());
+  EXPECT_EQ(inDb, std::vector<std::string>{"VELMAR.FDB"});
+  EXPECT_FALSE(fs::exists(root_ + "/Backup/FireBirdBase/VELMAR_BACKUP.FDB"));
+
+  CloseProgram();
+  EXPECT_EQ(session_->Captions(), (std::vector<std::string>{kSaveDialogTitle, "Ошибка"}));
+}
+
+TEST_F(LinuxOperator, EscapeDuringTheRepairsBackupStopsTheRepair) {
+  // Big enough that gbak's backup lasts seconds: the operator has time to press Esc.
+  testsupport::CreateTestDatabase(server_, Database(), 30000, true);
+  StartProgram();
+
+  ASSERT_TRUE(session_->ShowRepairTab());
+  ASSERT_TRUE(session_->ClickRepair());
+  std::optional<ScreenWindow> dialog = session_->NextBox();
+  ASSERT_TRUE(dialog);
+  ASSERT_EQ(dialog->title, kSaveDialogTitle);
+  // The offered name in the offered folder.
+  ASSERT_TRUE(PressKeys(dialog->id, "Return"));
+  const std::string safety = root_ + "/Backup/FireBirdBase/VELMAR_BACKUP.FDB";
+
+  std::string progress;
+  ASSERT_TRUE(
+      PollUntil(60000,
+                [&] {
+                  if (FindRecord(RunRecords(), "Будет сделана резервная копия базы данных") < 0)
+                    return false;
+                  const std::vector<std::string> shown = ProgressWindows();
+                  if (shown.empty())
+                    return false;
+                  progress = shown.front();
+                  return true;
+                }))
+      << "the backup's progress window did not show\n"
+      << Dump(RunRecords());
+  session_->Photograph(progress, "progress-before-escape", "the backup's progress window", true);
+  ASSERT_TRUE(PressKeys(progress, "Escape"));
+  ExpectBox("Ошибка", "Return");
+
+  std::vector<SessionRecord> records = RunRecords();
+  std::vector<std::string> texts = Texts(records);
+  ASSERT_GE(texts.size(), 3u);
+  EXPECT_EQ(texts[0], "Начало ремонта базы данных: " + Database());
+  EXPECT_EQ(texts[1], "Сделана копия файла базы данных: " + safety);
+  EXPECT_EQ(texts[texts.size() - 2], "Будет сделана резервная копия базы данных") << Dump(records);
+  EXPECT_EQ(texts.back(), "Ошибка функции ремонта базы данных: Прервано пользователем!");
+  EXPECT_EQ(FindRecord(records, "Создание резервной копии успешно завершено"), -1);
+
+  // The cancelled gbak runs to its own end; then the files tell what the cancel left.
+  ASSERT_TRUE(PollUntil(60000, [&] { return !ToolRunsOn(root_); }));
+  EXPECT_TRUE(fs::exists(Database()));
+  EXPECT_TRUE(fs::exists(safety));
+  EXPECT_EQ(fs::file_size(safety), fs::file_size(Database()));
+  EXPECT_FALSE(fs::exists(root_ + "/DB/VELMAR.db_restored1"));
+  EXPECT_EQ(testsupport::CountRows(server_, Database(), "SALES"), 30000);
+
+  // The program goes on: the window takes the next click.
+  ASSERT_TRUE(session_->ShowCheckTab());
+  ASSERT_TRUE(session_->ClickCheck());
+  ExpectBox("Повреждений не обнаружено!", "Escape");
+  CloseProgram();
+  EXPECT_EQ(session_->Captions(),
+            (std::vector<std::string>{kSaveDialogTitle, "Ошибка", "Повреждений не обнаружено!"}));
+  EXPECT_GE(session_->ProgressWindowsSeen(), 2);
+}
+
+}  // namespace
