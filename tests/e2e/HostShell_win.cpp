@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <atomic>
 #include <fstream>
 #include <sstream>
 
@@ -28,7 +29,7 @@ std::string ReadAll(const std::string& path) {
 HostResult RunHost(const std::string& command, int timeoutMs) {
   // Wine starts host programs but hands back neither their output nor their exit code: the
   // script leaves both in files, the exit code last and by a rename, so it is never half read.
-  static int counter = 0;
+  static std::atomic<int> counter{0};
   const std::string base = "/tmp/velmar-e2e-host-" + std::to_string(GetCurrentProcessId()) + "-" +
                            std::to_string(++counter);
   {

@@ -45,7 +45,7 @@ OperatorSession::~OperatorSession() {
     program_->Kill();
 }
 
-bool OperatorSession::Start(const std::string& programPath) {
+bool OperatorSession::Launch(const std::string& programPath) {
   // Windows left over from an earlier program are not this one's boxes.
   for (const ScreenWindow& w : TitledWindows())
     handled_.insert(w.id);
@@ -54,6 +54,12 @@ bool OperatorSession::Start(const std::string& programPath) {
   if (!program_)
     return false;
   watcher_ = std::thread([this] { WatchProgressWindows(); });
+  return true;
+}
+
+bool OperatorSession::Start(const std::string& programPath) {
+  if (!Launch(programPath))
+    return false;
   const bool opened = PollUntil(60000, [&] {
     for (const ScreenWindow& w : TitledWindows()) {
       if (w.title == kMainCaption && !handled_.count(w.id)) {

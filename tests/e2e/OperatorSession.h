@@ -33,6 +33,8 @@ class OperatorSession {
 
   // Starts the program; false when its main window did not open in time.
   bool Start(const std::string& programPath);
+  // Starts the program without waiting for any window.
+  bool Launch(const std::string& programPath);
   RunningProgram& Program() { return *program_; }
   const std::string& MainWindow() const { return main_; }
 
