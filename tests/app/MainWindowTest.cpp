@@ -24,23 +24,6 @@ namespace {
 
 const std::string kCaption = layout::Form1().caption;
 
-std::vector<std::string> LogLines() {
-  std::vector<std::string> lines;
-  // The log is written in the system's ANSI code page.
-  std::istringstream in(os::AnsiToUtf8(ReadFileText(paths::SessionLogFile())));
-  std::string line;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r')
-      line.pop_back();
-    lines.push_back(line);
-  }
-  return lines;
-}
-
-bool EndsWith(const std::string& s, const std::string& tail) {
-  return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
-}
-
 std::string Joined(const std::vector<std::string>& lines) {
   std::string out;
   for (const std::string& l : lines)

@@ -30,22 +30,6 @@ std::string ProgramPath() {
   return LocalPath(BinDirectory() + "/VelmarDBRepair" + exe);
 }
 
-std::vector<std::string> LogLines() {
-  std::vector<std::string> lines;
-  std::istringstream in(os::AnsiToUtf8(ReadFileText(paths::SessionLogFile())));
-  std::string line;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r')
-      line.pop_back();
-    lines.push_back(line);
-  }
-  return lines;
-}
-
-bool EndsWith(const std::string& s, const std::string& tail) {
-  return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
-}
-
 class ProgramTest : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "os/CodePage.h"
 #include "os/Environment.h"
 #include "os/Files.h"
 #include "os/Process.h"
@@ -42,6 +43,23 @@ std::string ReadFileText(const std::string& path) {
   std::stringstream s;
   s << in.rdbuf();
   return s.str();
+}
+
+std::vector<std::string> LogLines() {
+  std::vector<std::string> lines;
+  // The log is written in the system's ANSI code page.
+  std::istringstream in(os::AnsiToUtf8(ReadFileText(paths::SessionLogFile())));
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r')
+      line.pop_back();
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+bool EndsWith(const std::string& s, const std::string& tail) {
+  return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 void WriteFileText(const std::string& path, const std::string& text) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 class TestSandbox {
  public:
@@ -26,3 +27,7 @@ class TestSandbox {
 
 std::string ReadFileText(const std::string& path);
 void WriteFileText(const std::string& path, const std::string& text);
+
+// The session log's lines (written in the system's ANSI code page), without line breaks.
+std::vector<std::string> LogLines();
+bool EndsWith(const std::string& s, const std::string& tail);
