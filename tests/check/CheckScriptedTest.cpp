@@ -20,6 +20,7 @@
 #include "tests/check/LogRecords.h"
 #include "tests/server/KoraSandbox.h"
 #include "tests/server/ServerTestTools.h"
+#include "tests/support/ProgramUnits.h"
 #include "tests/support/ScriptedDialogs.h"
 
 using checktest::LogRecord;
@@ -77,20 +78,11 @@ class ScriptedCheck : public ::testing::Test {
     ASSERT_TRUE(os::ForceDirectories(os::ExtractFileDir(paths::SessionLogFile())));
     os::RemoveFile(paths::SessionLogFile());
 
-    ASSERT_TRUE(FBUtilsInitialize());
-    HuxLoggerUnitInitialize();
-    ProgressViewerUnitInitialize();
-    log_ = std::make_unique<THuxLogger>(paths::SessionLogFile());
-    PublishSessionLog(log_.get());
+    ASSERT_TRUE(units_.Start());
   }
 
   void TearDown() override {
-    PublishSessionLog(nullptr);
-    log_.reset();
-    WaitForViewerThreads(5000);
-    ProgressViewerUnitFinalize();
-    HuxLoggerUnitFinalize();
-    FBUtilsFinalize();
+    units_.Stop();
     EXPECT_FALSE(os::FileExists(os::ChangeFileExt(database_, ".db_backup")));
     os::RemoveFile(database_);
     os::RemoveFile(paths::SessionLogFile());
@@ -120,7 +112,7 @@ class ScriptedCheck : public ::testing::Test {
 
   KoraSandbox sandbox_;
   std::string database_;
-  std::unique_ptr<THuxLogger> log_;
+  testsupport::ProgramUnits units_;
 };
 
 TEST_F(ScriptedCheck, DamageThenABackupThatCannotReachTheServer) {

@@ -1,21 +1,19 @@
-// Reading the session log back in tests: records and their order.
+// Reading the session log back in repair tests: records and their order.
 #pragma once
-
-#include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
+
+#include "tests/support/LogRecords.h"
 
 namespace repairtest {
 
 // Texts of the records of session log text (UTF-8), level tags dropped; lines without a time
 // stamp continue the record before them and are joined to it with "\r\n".
-std::vector<std::string> ParseRecords(const std::string& text);
+inline std::vector<std::string> ParseRecords(const std::string& text) {
+  return testsupport::TextsOf(testsupport::ParseLogRecords(text, "\r\n"));
+}
 
-// The records, leaving out those matching `optional`, are exactly `expected`. A pattern
-// ending in '*' matches every record that starts with the rest of it.
-::testing::AssertionResult RecordsAre(const std::vector<std::string>& records,
-                                      const std::vector<std::string>& expected,
-                                      const std::vector<std::string>& optional = {});
+using testsupport::RecordsAre;
 
 }  // namespace repairtest

@@ -1,32 +1,25 @@
-// One repair test's world: a fresh KORA_ROOT with the server's real gfix and gbak, the suite
-// library stand-in answering the private server's password and port, the session log
-// published as the program publishes it, and the binding, log and progress units started in
-// the program's order. The database to repair is DATA/VELMAR.FDB in a folder of its own.
+// One repair test's world (see FirebirdSandbox): the database to repair is VELMAR.FDB in a
+// folder of its own.
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "log/HuxLogger.h"
 #include "tests/repair/LogRecords.h"
 #include "tests/support/FbTestServer.h"
+#include "tests/support/FirebirdSandbox.h"
 
 namespace repairtest {
 
-class RepairSandbox {
+class RepairSandbox : public testsupport::FirebirdSandbox {
  public:
-  RepairSandbox(const testsupport::FbTestServer& server, const std::string& name);
+  using FirebirdSandbox::FirebirdSandbox;
   ~RepairSandbox();
-  RepairSandbox(const RepairSandbox&) = delete;
-  RepairSandbox& operator=(const RepairSandbox&) = delete;
 
-  const std::string& Root() const { return root_; }
-  const std::string& DataDir() const { return dataDir_; }
-  std::string Database() const { return dataDir_ + "/VELMAR.FDB"; }
+  std::string Database() const { return DataDir() + "/VELMAR.FDB"; }
   // Where the default save dialog answer puts the safety copy.
   std::string DefaultSafetyCopy() const;
 
@@ -42,10 +35,7 @@ class RepairSandbox {
   void ClearProtectionAtEnd(const std::string& path) { protected_.push_back(path); }
 
  private:
-  std::string root_;
-  std::string dataDir_;
   std::vector<std::string> protected_;
-  std::unique_ptr<THuxLogger> log_;
 };
 
 std::string ReadBytes(const std::string& path);
@@ -59,6 +49,8 @@ bool ImmutableSupported(const std::string& dir, std::string* why);
 
 // Waits until no tool (or script standing in for one) started for `path` runs any more: a
 // cancel leaves the tool running to its own end.
-bool WaitForToolsOn(const std::string& path, int timeoutMs);
+inline bool WaitForToolsOn(const std::string& path, int timeoutMs) {
+  return testsupport::WaitForProcessesNaming(path, "", timeoutMs);
+}
 
 }  // namespace repairtest

@@ -18,6 +18,7 @@
 #include "server/FBUtils.h"
 #include "server/FixedPaths.h"
 #include "tests/repair/LogRecords.h"
+#include "tests/support/ProgramUnits.h"
 #include "tests/support/ScriptedDialogs.h"
 
 using repairtest::RecordsAre;
@@ -104,22 +105,10 @@ class RepairUnderWindows : public ::testing::Test {
     os::SetEnv("VELMAR_STANDIN_LOG", kBin + "repair-calls.log");
     WriteFile(kDb, kDamaged);
 
-    ASSERT_TRUE(FBUtilsInitialize());
-    HuxLoggerUnitInitialize();
-    ProgressViewerUnitInitialize();
-    log_ = std::make_unique<THuxLogger>(paths::SessionLogFile());
-    PublishSessionLog(log_.get());
+    ASSERT_TRUE(units_.Start());
   }
 
-  void TearDown() override {
-    SetViewerCycleHook(nullptr);
-    PublishSessionLog(nullptr);
-    log_.reset();
-    WaitForViewerThreads(5000);
-    ProgressViewerUnitFinalize();
-    HuxLoggerUnitFinalize();
-    FBUtilsFinalize();
-  }
+  void TearDown() override { units_.Stop(); }
 
   std::optional<std::string> Run(ScriptedDialogs& dialogs) {
     WorkflowContext context{dialogs, [] { return kDb; }};
@@ -161,7 +150,7 @@ class RepairUnderWindows : public ::testing::Test {
     };
   }
 
-  std::unique_ptr<THuxLogger> log_;
+  testsupport::ProgramUnits units_;
 };
 
 TEST_F(RepairUnderWindows, AFullRepairEndsWithTheSuccessBoxAndTheRebuiltFileInPlace) {

@@ -2,7 +2,9 @@
 
 #include "os/Files.h"
 #include "os/Process.h"
+#include "server/FixedPaths.h"
 #include "server/ToolScript.h"
+#include "tests/server/KoraSandbox.h"
 
 std::string EchoToolPath() {
   return os::ProgramDirectory() + (OnWindows() ? "velmar_echo_tool.exe" : "velmar_echo_tool");
@@ -25,6 +27,9 @@ std::vector<std::string> FileLines(const std::string& path) {
   return SplitCommandLines(os::ReadWholeFile(path));
 }
 
-bool OnWindows() {
-  return os::PathDelimiter() == '\\';
+std::vector<std::string> BatchFilesInWorkDirectory() {
+  std::vector<std::string> names;
+  for (const os::DirEntry& entry : os::FindEntries(paths::WorkDirectory() + "DBRepairBat*"))
+    names.push_back(entry.name);
+  return names;
 }

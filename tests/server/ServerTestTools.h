@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/KoraSandbox.h"
+
 // The stand-in tool built beside the test programs.
 std::string EchoToolPath();
 // Runs `commandLine` through a script written as the runner writes it, without a progress
@@ -12,4 +14,4 @@ bool RunScriptDirectly(const std::string& scriptPath, const std::string& command
                        unsigned timeoutMs = 20000);
 // The lines of a file (CR LF, CR or LF), without the line breaks.
 std::vector<std::string> FileLines(const std::string& path);
-bool OnWindows();
+using testsupport::OnWindows;

@@ -1,4 +1,4 @@
-#include "tests/server/KoraSandbox.h"
+#include "tests/support/KoraSandbox.h"
 
 #include <gtest/gtest.h>
 
@@ -8,12 +8,17 @@
 #include "os/Environment.h"
 #include "os/Files.h"
 #include "server/FixedPaths.h"
-#include "tests/server/ServerTestTools.h"
 
 namespace fs = std::filesystem;
 
+namespace testsupport {
+
 fs::path FsPath(const std::string& utf8) {
   return fs::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+bool OnWindows() {
+  return os::PathDelimiter() == '\\';
 }
 
 namespace {
@@ -32,8 +37,10 @@ std::string FreshTempFolder() {
 
 KoraSandbox::KoraSandbox() {
   // Windows ignores $KORA_ROOT: the tree is C:\KORA there.
-  if (!OnWindows())
+  if (!OnWindows()) {
+    oldRoot_ = os::GetEnv("KORA_ROOT");
     os::SetEnv("KORA_ROOT", FreshTempFolder());
+  }
   root_ = paths::KoraRoot();
   // Each build has a Wine prefix of its own, so its C:\KORA belongs to these tests alone.
   std::error_code error;
@@ -42,9 +49,19 @@ KoraSandbox::KoraSandbox() {
   EXPECT_TRUE(os::ForceDirectories(root_)) << root_;
 }
 
+KoraSandbox::KoraSandbox(const std::string& root) : removeAtEnd_(false) {
+  oldRoot_ = os::GetEnv("KORA_ROOT");
+  os::SetEnv("KORA_ROOT", root);
+  root_ = paths::KoraRoot();
+}
+
 KoraSandbox::~KoraSandbox() {
-  std::error_code error;
-  fs::remove_all(FsPath(root_), error);
+  if (removeAtEnd_) {
+    std::error_code error;
+    fs::remove_all(FsPath(root_), error);
+  }
+  if (!OnWindows())
+    os::SetEnv("KORA_ROOT", oldRoot_.value_or(""));
 }
 
 void KoraSandbox::InstallSuiteLibrary(const std::string& builtFileName, const std::string& ini) {
@@ -71,6 +88,10 @@ void KoraSandbox::InstallProgram(const std::string& program, const std::string& 
   ASSERT_FALSE(error) << program << " -> " << target << ": " << error.message();
 }
 
+std::string SuiteLibraryIni(const std::string& password, int port) {
+  return "[Common]\nPassword=" + password + "\nPort=" + std::to_string(port) + "\n";
+}
+
 std::string BuiltSuiteLibrary() {
   return OnWindows() ? "fbUtils.dll" : "libfbUtils.so";
 }
@@ -84,9 +105,4 @@ void WriteFileBytes(const std::string& path, const std::string& content) {
   ASSERT_TRUE(out.good()) << path;
 }
 
-std::vector<std::string> BatchFilesInWorkDirectory() {
-  std::vector<std::string> names;
-  for (const os::DirEntry& entry : os::FindEntries(paths::WorkDirectory() + "DBRepairBat*"))
-    names.push_back(entry.name);
-  return names;
-}
+}  // namespace testsupport

@@ -1,9 +1,13 @@
-#include "tests/repair/LogRecords.h"
+#include "tests/support/LogRecords.h"
 
 #include <regex>
 #include <sstream>
 
-namespace repairtest {
+#include "os/CodePage.h"
+#include "os/Files.h"
+#include "server/FixedPaths.h"
+
+namespace testsupport {
 
 namespace {
 
@@ -15,9 +19,9 @@ bool Matches(const std::string& record, const std::string& expected) {
 
 }  // namespace
 
-std::vector<std::string> ParseRecords(const std::string& text) {
+std::vector<LogRecord> ParseLogRecords(const std::string& text, const std::string& lineBreak) {
   static const std::regex stamp(R"(^\d\d[./]\d\d[./]\d{4} \d\d:\d\d:\d\d\.\d{3})");
-  std::vector<std::string> records;
+  std::vector<LogRecord> records;
   std::istringstream lines(text);
   std::string line;
   while (std::getline(lines, line)) {
@@ -25,17 +29,40 @@ std::vector<std::string> ParseRecords(const std::string& text) {
       line.pop_back();
     if (!std::regex_search(line, stamp)) {
       if (!records.empty())
-        records.back() += "\r\n" + line;
+        records.back().text += lineBreak + line;
       continue;
     }
     std::string rest = line.substr(23);
-    if (rest.rfind(" [", 0) == 0)
-      rest = rest.substr(rest.find(']') + 1);
+    LogRecord record;
+    if (rest.rfind(" [", 0) == 0) {
+      const std::size_t close = rest.find(']');
+      record.tag = rest.substr(0, close + 1);
+      rest = rest.substr(close + 1);
+    }
     if (!rest.empty() && rest.front() == ' ')
       rest.erase(0, 1);
-    records.push_back(rest);
+    record.text = rest;
+    records.push_back(record);
   }
   return records;
+}
+
+std::vector<LogRecord> ReadSessionLogRecords(const std::string& lineBreak) {
+  if (!os::FileExists(paths::SessionLogFile()))
+    return {};
+  return ParseLogRecords(os::AnsiToUtf8(os::ReadWholeFile(paths::SessionLogFile())), lineBreak);
+}
+
+std::vector<std::string> TextsOf(const std::vector<LogRecord>& records) {
+  std::vector<std::string> texts;
+  for (const LogRecord& record : records)
+    texts.push_back(record.text);
+  return texts;
+}
+
+std::string WithoutCarriageReturns(std::string text) {
+  std::erase(text, '\r');
+  return text;
 }
 
 ::testing::AssertionResult RecordsAre(const std::vector<std::string>& records,
@@ -63,4 +90,4 @@ std::vector<std::string> ParseRecords(const std::string& text) {
   return result;
 }
 
-}  // namespace repairtest
+}  // namespace testsupport
