@@ -14,17 +14,6 @@ using namespace repairtest;
 
 namespace {
 
-testsupport::FbTestServer Server() {
-  auto server = testsupport::FbTestServer::FromEnvironment();
-  if (!server)
-    throw std::runtime_error("the private Firebird server is not running");
-  return *server;
-}
-
-std::string Blank(const std::string& text) {
-  return text.find_first_not_of(" \t\r\n") == std::string::npos ? "" : text;
-}
-
 class RebuildEnding : public ::testing::Test {
  protected:
   void SetUp() override {

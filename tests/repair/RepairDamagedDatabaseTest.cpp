@@ -19,17 +19,6 @@ namespace {
 
 constexpr int kRows = 3000;
 
-testsupport::FbTestServer Server() {
-  auto server = testsupport::FbTestServer::FromEnvironment();
-  if (!server)
-    throw std::runtime_error("the private Firebird server is not running");
-  return *server;
-}
-
-std::string Blank(const std::string& text) {
-  return text.find_first_not_of(" \t\r\n") == std::string::npos ? "" : text;
-}
-
 class RepairOfDamage : public ::testing::TestWithParam<DamageKind> {};
 
 TEST_P(RepairOfDamage, ReplacesTheDatabaseWithAValidRebuildAndKeepsTheDamagedCopy) {

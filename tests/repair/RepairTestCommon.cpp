@@ -1,9 +1,22 @@
 #include "tests/repair/RepairTestCommon.h"
 
+#include <stdexcept>
+
 #include "os/Exception.h"
 #include "repair/RepairWorkflow.h"
 
 namespace repairtest {
+
+testsupport::FbTestServer Server() {
+  auto server = testsupport::FbTestServer::FromEnvironment();
+  if (!server)
+    throw std::runtime_error("the private Firebird server is not running");
+  return *server;
+}
+
+std::string Blank(const std::string& text) {
+  return text.find_first_not_of(" \t\r\n") == std::string::npos ? "" : text;
+}
 
 std::optional<std::string> RunRepairOn(const std::string& databaseFile, ScriptedDialogs& dialogs) {
   WorkflowContext context{dialogs, [databaseFile] { return databaseFile; }};

@@ -7,9 +7,15 @@
 #include <vector>
 
 #include "tests/repair/RepairSandbox.h"
+#include "tests/support/FbTestServer.h"
 #include "tests/support/ScriptedDialogs.h"
 
 namespace repairtest {
+
+// The private server the tests run against; throws when it is not running.
+testsupport::FbTestServer Server();
+// "" for text of nothing but white space, else the text itself.
+std::string Blank(const std::string& text);
 
 // Runs the repair on the sandbox's database; the message of the error that left it, if any.
 std::optional<std::string> RunRepair(const RepairSandbox& sandbox, ScriptedDialogs& dialogs);

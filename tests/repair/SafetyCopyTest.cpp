@@ -15,13 +15,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-testsupport::FbTestServer Server() {
-  auto server = testsupport::FbTestServer::FromEnvironment();
-  if (!server)
-    throw std::runtime_error("the private Firebird server is not running");
-  return *server;
-}
-
 const std::string kAborted = "Операция прервана пользователем!";
 const std::string kOntoItself = "Нельзя копировать файл сам в себя!!!";
 
