@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <chrono>
 #include <map>
+#include <mutex>
 #include <stdexcept>
 
 #include "app/Fonts_fltk.h"
 #include "app/MainWindow.h"
 #include "os/Files.h"
+#include "progress/TextDrawingLock.h"
 
 // FLTK last: its X11 headers define None, which DialogIcon::None needs undefined.
 #include <FL/Fl.H>
@@ -42,6 +44,37 @@ class PushButton : public Fl_Button {
       return 1;
     }
     return Fl_Button::handle(event);
+  }
+};
+
+// The main window's drawing and the text-measuring event handling of its input field and
+// tab strip go through the X font library, which progress windows use from their own threads
+// at the same time. (Button clicks stay outside the lock: a workflow runs from them, and its
+// progress windows must keep drawing meanwhile.)
+class LockedDoubleWindow : public Fl_Double_Window {
+ public:
+  using Fl_Double_Window::Fl_Double_Window;
+  void flush() override {
+    std::lock_guard<std::recursive_mutex> text(TextDrawingLock());
+    Fl_Double_Window::flush();
+  }
+};
+
+class LockedInput : public Fl_Input {
+ public:
+  using Fl_Input::Fl_Input;
+  int handle(int event) override {
+    std::lock_guard<std::recursive_mutex> text(TextDrawingLock());
+    return Fl_Input::handle(event);
+  }
+};
+
+class LockedTabs : public Fl_Tabs {
+ public:
+  using Fl_Tabs::Fl_Tabs;
+  int handle(int event) override {
+    std::lock_guard<std::recursive_mutex> text(TextDrawingLock());
+    return Fl_Tabs::handle(event);
   }
 };
 
@@ -105,7 +138,8 @@ struct MainWindow::Impl : MainWindowView {
 void MainWindow::Impl::Build() {
   const layout::FormSpec& spec = layout::Form1();
   const FltkWindowFont& font = WindowFont();
-  window = new Fl_Double_Window(spec.clientWidth, spec.clientHeight);
+  std::lock_guard<std::recursive_mutex> text(TextDrawingLock());
+  window = new LockedDoubleWindow(spec.clientWidth, spec.clientHeight);
   window->copy_label(spec.caption);
   window->user_data(this);
   // Only the window manager's close ends the program; Escape does not close this window.
@@ -128,7 +162,7 @@ void MainWindow::Impl::Build() {
         break;
       }
       case layout::ControlKind::PageControl: {
-        pageControl = new Fl_Tabs(r.left, r.top, r.width, r.height);
+        pageControl = new LockedTabs(r.left, r.top, r.width, r.height);
         pageControl->selection_color(FL_BACKGROUND_COLOR);
         pageControl->end();
         widget = pageControl;
@@ -171,7 +205,7 @@ void MainWindow::Impl::Build() {
         break;
       }
       case layout::ControlKind::FilenameEdit: {
-        fileInput = new Fl_Input(r.left, r.top, r.width - kBrowseButtonWidth, r.height);
+        fileInput = new LockedInput(r.left, r.top, r.width - kBrowseButtonWidth, r.height);
         fileInput->textfont(font.regular);
         fileInput->textsize(font.size);
         fileInput->value(layout::InitialFileName().c_str());
@@ -225,6 +259,7 @@ void MainWindow::Impl::Browse() {
   // folder the GTK chooser opens its recent files, which it cannot list here.
   const std::string folder = NearestExistingFolder(os::ExtractFileDir(FileName()));
   chooser.directory(folder.c_str());
+  std::lock_guard<std::recursive_mutex> text(TextDrawingLock());
   if (chooser.show() == 0 && chooser.filename() && *chooser.filename()) {
     SetFileName(chooser.filename());
   }

@@ -3,6 +3,7 @@
 // button closes it with the Cancel (No) answer, and the owner takes no input meanwhile.
 
 #include <algorithm>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "app/MainFormLayout.h"
 #include "app/PlatformDialogs.h"
 #include "os/Files.h"
+#include "progress/TextDrawingLock.h"
 
 // FLTK last: its X11 headers define None, which DialogIcon::None needs undefined.
 #include <FL/Fl.H>
@@ -108,7 +110,14 @@ class BoxWindow : public Fl_Double_Window {
   DialogResult Answer() const { return answer_; }
   Fl_Button* ButtonAt(int index) const { return buttons_list_[index].first; }
 
+  // Drawing and measuring share the X font library with the progress windows' threads.
+  void flush() override {
+    std::lock_guard<std::recursive_mutex> text(TextDrawingLock());
+    Fl_Double_Window::flush();
+  }
+
   int handle(int event) override {
+    std::lock_guard<std::recursive_mutex> text(TextDrawingLock());
     if (event == FL_KEYBOARD || event == FL_SHORTCUT) {
       const int key = Fl::event_key();
       if (key == FL_Enter || key == FL_KP_Enter) {
@@ -183,6 +192,7 @@ DialogResult PlatformDialogs::ShowMessage(const std::string& caption, const std:
   const FltkWindowFont& font = WindowFont();
   const std::string body = WithoutCarriageReturns(text);
 
+  std::unique_lock<std::recursive_mutex> measuring(TextDrawingLock());
   fl_font(font.regular, font.size);
   int textW = 0, textH = 0;
   fl_measure(body.c_str(), textW, textH, 0);
@@ -233,6 +243,7 @@ DialogResult PlatformDialogs::ShowMessage(const std::string& caption, const std:
   window.set_modal();
   window.show();
   window.ButtonAt(window.defaultIndex_)->take_focus();
+  measuring.unlock();
   while (window.shown())
     Fl::wait();
   return window.Answer();
@@ -254,8 +265,11 @@ std::optional<std::string> PlatformDialogs::ShowSaveDialog(const SaveDialogSetti
     chooser.preset_file(preset.c_str());
     chooser.options(Fl_Native_File_Chooser::NEW_FOLDER |
                     (s.overwritePrompt ? Fl_Native_File_Chooser::SAVEAS_CONFIRM : 0));
-    if (chooser.show() != 0 || !chooser.filename() || !*chooser.filename())
-      return std::nullopt;
+    {
+      std::lock_guard<std::recursive_mutex> text(TextDrawingLock());
+      if (chooser.show() != 0 || !chooser.filename() || !*chooser.filename())
+        return std::nullopt;
+    }
 
     std::string path = chooser.filename();
     // A name typed without an extension gets the default one, as the system's dialog adds it;

@@ -16,6 +16,7 @@
 
 #include "os/Time.h"
 #include "progress/FpuControlGuard.h"
+#include "progress/TextDrawingLock.h"
 #include "progress/ViewerDrawing.h"
 #include "progress/ViewerWindow.h"
 
@@ -26,13 +27,6 @@ namespace {
 constexpr const char* kClassName = "ProgressViewerFormClass";
 constexpr const char* kWindowName = "ProgressWnd";
 constexpr double kScreenDpi = 96.0;
-
-// Xft keeps per-display state in process-wide lists without locks of its own: every viewer
-// thread takes this lock around its Xft work.
-std::mutex& XftLock() {
-  static std::mutex* lock = new std::mutex;
-  return *lock;
-}
 
 // Errors on a viewer's own connection (a window the window manager took away a moment
 // earlier, a focus request that came too late) must not end the program, which Xlib's
@@ -299,7 +293,7 @@ ViewerWindow::ViewerWindow(TProgressViewer& viewer)
     : viewer_(viewer), p_(std::make_unique<Platform>()) {}
 
 ViewerWindow::~ViewerWindow() {
-  std::lock_guard<std::mutex> xft(XftLock());
+  std::lock_guard<std::recursive_mutex> xft(TextDrawingLock());
   p_.reset();
 }
 
@@ -314,7 +308,7 @@ std::unique_ptr<ViewerWindow> ViewerWindow::Create(TProgressViewer& viewer) {
   }
   std::unique_ptr<ViewerWindow> self(new ViewerWindow(viewer));
   Platform& p = *self->p_;
-  std::lock_guard<std::mutex> xft(XftLock());
+  std::lock_guard<std::recursive_mutex> xft(TextDrawingLock());
   p.display = display;
   p.screen = DefaultScreen(display);
   p.visual = DefaultVisual(display, p.screen);
@@ -505,7 +499,7 @@ void ViewerWindow::Resize(int newWidth, int newHeight) {
 }
 
 void ViewerWindow::LayOut() {
-  std::lock_guard<std::mutex> xft(XftLock());
+  std::lock_guard<std::recursive_mutex> xft(TextDrawingLock());
   LayOutTextBlock();
   ComposeBackground();
 }
@@ -578,7 +572,7 @@ void ViewerWindow::ComposeBackground() {
 void ViewerWindow::PaintFrame() {
   Platform& p = *p_;
   TProgressViewer& v = viewer_;
-  std::lock_guard<std::mutex> xft(XftLock());
+  std::lock_guard<std::recursive_mutex> xft(TextDrawingLock());
   if (p.frame == 0 || p.back == 0) {
     ComposeBackground();
   }
@@ -652,7 +646,7 @@ void ViewerWindow::RefreshButton() {
     return;
   }
   {
-    std::lock_guard<std::mutex> xft(XftLock());
+    std::lock_guard<std::recursive_mutex> xft(TextDrawingLock());
     if (p.buttonFace == 0) {
       p.buttonFace = p.NewPixmap(kButtonWidth, kButtonHeight);
     }
