@@ -23,6 +23,13 @@ constexpr int kCheckButtonY = kSheetTop + 256 + 20;
 constexpr int kRepairButtonX = kSheetLeft + 184 + 100;
 constexpr int kRepairButtonY = kSheetTop + 254 + 20;
 
+std::string Listing() {
+  std::string out;
+  for (const ScreenWindow& w : TitledWindows())
+    out += " [" + w.id + " \"" + w.title + "\"]";
+  return out;
+}
+
 bool IsProgramWindow(const ScreenWindow& w) {
   return w.title != kMainCaption && w.title != "ProgressWnd" && w.title != "Openbox";
 }
@@ -69,10 +76,20 @@ bool OperatorSession::Start(const std::string& programPath) {
     }
     return false;
   });
-  Note(opened ? "main window " + main_ : "no main window");
-  if (opened)
-    Photograph(main_, "main", kMainCaption);
-  return opened;
+  if (!opened) {
+    Note("no main window; on the screen: " + Listing());
+    return false;
+  }
+  Note("main window " + main_);
+  // The first click must not come before the window takes input: it is active first.
+  const bool active = PollUntil(10000, [&] {
+    RunHost("xdotool windowactivate --sync " + main_ + " 2>/dev/null");
+    return ActiveWindow() == main_;
+  });
+  Note(active ? "main window active" : "the main window did not become active");
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  Photograph(main_, "main", kMainCaption);
+  return true;
 }
 
 bool OperatorSession::ClickCheck() {
@@ -104,7 +121,8 @@ std::optional<ScreenWindow> OperatorSession::NextBox(int timeoutMs) {
     }
     return false;
   });
-  Note(found ? "box " + found->id + " \"" + found->title + "\"" : "no box");
+  Note(found ? "box " + found->id + " \"" + found->title + "\""
+             : "no box; on the screen: " + Listing());
   if (!found)
     return std::nullopt;
   handled_.insert(found->id);
