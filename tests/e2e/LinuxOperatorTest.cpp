@@ -277,31 +277,40 @@ TEST_F(LinuxOperator, DamagedDatabaseCheckedRepairedAndCheckedCleanAgain) {
 }
 
 TEST_F(LinuxOperator, SafetyCopyOntoTheDatabaseItselfIsRefused) {
-  testsupport::CreateTestDatabase(server_, Database(), 200, false);
-  const std::string bytes = ReadBytes(Database());
+  // A database away from the default path, named by typing it into the file field.
+  const std::string db = scratch_ + "/shop/SHOP.FDB";
+  fs::create_directories(scratch_ + "/shop");
+  testsupport::CreateTestDatabase(server_, db, 200, false);
+  const std::string bytes = ReadBytes(db);
   StartProgram();
+  ASSERT_TRUE(session_->TypeFileName(db));
 
   ASSERT_TRUE(session_->ShowRepairTab());
   ASSERT_TRUE(session_->ClickRepair());
   std::string dialog;
-  SaveSafetyCopyAs(Database(), &dialog);
+  SaveSafetyCopyAs(db, &dialog);
   ConfirmOverwrite(dialog);
   ExpectBox("Ошибка", "Return");
 
   EXPECT_EQ(Texts(RunRecords()),
             (std::vector<std::string>{
-                "Начало ремонта базы данных: " + Database(),
+                "Начало ремонта базы данных: " + db,
                 "Ошибка функции ремонта базы данных: Нельзя копировать файл сам в себя!!!",
             }));
-  EXPECT_EQ(ReadBytes(Database()), bytes) << "the database was touched";
-  std::vector<std::string> inDb;
-  for (const auto& entry : fs::directory_iterator(root_ + "/DB"))
-    inDb.push_back(entry.path().filename().string());
-  EXPECT_EQ(inDb, std::vector<std::string>{"VELMAR.FDB"});
-  EXPECT_FALSE(fs::exists(root_ + "/Backup/FireBirdBase/VELMAR_BACKUP.FDB"));
+  EXPECT_EQ(ReadBytes(db), bytes) << "the database was touched";
+  std::vector<std::string> beside;
+  for (const auto& entry : fs::directory_iterator(scratch_ + "/shop"))
+    beside.push_back(entry.path().filename().string());
+  EXPECT_EQ(beside, std::vector<std::string>{"SHOP.FDB"});
+  EXPECT_FALSE(fs::exists(root_ + "/Backup/FireBirdBase/SHOP_BACKUP.FDB"));
 
   CloseProgram();
   EXPECT_EQ(session_->Captions(), (std::vector<std::string>{kSaveDialogTitle, "Ошибка"}));
+  // The typed name is the one remembered for the next start.
+  std::string prefs = ReadBytes(scratch_ + "/home/.fltk/Norwin/Velmar/VelmarDBRepair.prefs");
+  for (std::size_t at; (at = prefs.find("\n+")) != std::string::npos;)
+    prefs.erase(at, 2);
+  EXPECT_NE(prefs.find("FilenameEdit1_FileName:" + db + "\n"), std::string::npos) << prefs;
 }
 
 TEST_F(LinuxOperator, EscapeDuringTheRepairsBackupStopsTheRepair) {

@@ -106,6 +106,12 @@ bool OperatorSession::ShowCheckTab() {
   return ClickAt(main_, kCheckTabX, kTabStripY);
 }
 
+bool OperatorSession::TypeFileName(const std::string& path) {
+  Note("type the file name " + path);
+  // FilenameEdit1 4, 19; 445 x 24, clicked left of its browse button.
+  return ClickAt(main_, 200, 19 + 12) && PressKeys(main_, "ctrl+a") && TypeText(main_, path);
+}
+
 bool OperatorSession::ShowRepairTab() {
   return ClickAt(main_, kRepairTabX, kTabStripY);
 }

@@ -43,6 +43,8 @@ class OperatorSession {
   bool ClickRepair();
   bool ShowCheckTab();
   bool ShowRepairTab();
+  // Types a database file name over the file field's text.
+  bool TypeFileName(const std::string& path);
 
   // The next window the program opens over its main window (a box or a dialog), photographed;
   // nullopt when none came within `timeoutMs`.
