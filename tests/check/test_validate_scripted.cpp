@@ -24,9 +24,7 @@ const char* const kInUse =
 class ScriptedValidation : public ::testing::Test {
  protected:
   void SetUp() override {
-    for (const char* name : {"VELMAR_ECHO_SLEEP_MS", "VELMAR_ECHO_STARTED", "VELMAR_ECHO_MARKER",
-                             "VELMAR_ECHO_QUIET", "VELMAR_ECHO_EXIT"})
-      os::SetEnv(name, "");
+    ForgetEchoToolSettings();
     scratch = sandbox.Root() + os::PathDelimiter() + "scratch" + os::PathDelimiter();
     ASSERT_TRUE(os::ForceDirectories(scratch));
     os::SetEnv("VELMAR_ECHO_TEXT", scratch + "output.txt");

@@ -1,5 +1,6 @@
 #include "tests/server/ServerTestTools.h"
 
+#include "os/Environment.h"
 #include "os/Files.h"
 #include "os/Process.h"
 #include "server/FixedPaths.h"
@@ -8,6 +9,12 @@
 
 std::string EchoToolPath() {
   return os::ProgramDirectory() + (OnWindows() ? "velmar_echo_tool.exe" : "velmar_echo_tool");
+}
+
+void ForgetEchoToolSettings() {
+  for (const char* name : {"VELMAR_ECHO_SLEEP_MS", "VELMAR_ECHO_STARTED", "VELMAR_ECHO_MARKER",
+                           "VELMAR_ECHO_QUIET", "VELMAR_ECHO_EXIT"})
+    os::SetEnv(name, "");
 }
 
 bool RunScriptDirectly(const std::string& scriptPath, const std::string& commandLine,

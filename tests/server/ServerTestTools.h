@@ -8,6 +8,8 @@
 
 // The stand-in tool built beside the test programs.
 std::string EchoToolPath();
+// Clears what earlier tests told the stand-in tool to do (sleep, markers, exit code).
+void ForgetEchoToolSettings();
 // Runs `commandLine` through a script written as the runner writes it, without a progress
 // window, and waits for its end (at most `timeoutMs`). Returns false on a time-out.
 bool RunScriptDirectly(const std::string& scriptPath, const std::string& commandLine,
