@@ -3,8 +3,10 @@
 // button closes it with the Cancel (No) answer, and the owner takes no input meanwhile.
 
 #include <algorithm>
+#include <chrono>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/Fonts_fltk.h"
@@ -20,6 +22,7 @@
 #include <FL/Fl_Native_File_Chooser.H>
 #include <FL/Fl_Widget.H>
 #include <FL/fl_draw.H>
+#include <FL/x.H>
 #undef None
 
 namespace {
@@ -86,6 +89,25 @@ class IconBox : public Fl_Widget {
 
  private:
   DialogIcon icon_;
+};
+
+// The workflow may block right after a dialog is answered, and without a compositor the part
+// of the main window that the dialog covered keeps its picture until the window repaints.
+// The window manager takes the dialog's frame away a moment after the dialog itself, so keep
+// repainting our windows for a short while: no answered box then seems to stay on the screen
+// while a long tool runs.
+struct RepaintOnReturn {
+  ~RepaintOnReturn() {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
+    do {
+      for (Fl_Window* w = Fl::first_window(); w != nullptr; w = Fl::next_window(w))
+        w->redraw();
+      Fl::flush();
+      if (fl_display != nullptr)
+        XSync(fl_display, False);
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    } while (std::chrono::steady_clock::now() < until);
+  }
 };
 
 class BoxWindow : public Fl_Double_Window {
@@ -214,11 +236,7 @@ DialogResult PlatformDialogs::ShowMessage(const std::string& caption, const std:
   const int w = std::max({textX + textW + kMargin, buttonsW + 2 * kMargin, 220});
   const int h = kMargin + contentH + kMargin + kButtonHeight + kMargin;
 
-  // The workflow may block right after the answer: the box must leave the screen now, not at
-  // the next event the main window happens to handle.
-  struct FlushOnReturn {
-    ~FlushOnReturn() { Fl::flush(); }
-  } flushAfterTheBoxIsGone;
+  RepaintOnReturn repaintAfterTheBoxIsGone;
   BoxWindow window(w, h, buttons);
   window.label(caption.c_str());
   if (icon != DialogIcon::None)
@@ -266,6 +284,7 @@ std::optional<std::string> PlatformDialogs::ShowSaveDialog(const SaveDialogSetti
     chooser.options(Fl_Native_File_Chooser::NEW_FOLDER |
                     (s.overwritePrompt ? Fl_Native_File_Chooser::SAVEAS_CONFIRM : 0));
     {
+      RepaintOnReturn repaintAfterTheChooserIsGone;
       std::lock_guard<std::recursive_mutex> text(TextDrawingLock());
       if (chooser.show() != 0 || !chooser.filename() || !*chooser.filename())
         return std::nullopt;
