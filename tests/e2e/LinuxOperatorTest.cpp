@@ -115,6 +115,21 @@ class LinuxOperator : public ::testing::Test {
     ASSERT_TRUE(box) << "no box came; expected \"" << caption << "\"\n" << Dump(AllRecords());
     ASSERT_EQ(box->title, caption) << Dump(AllRecords());
     ASSERT_TRUE(session_->Answer(*box, keys)) << "the box \"" << caption << "\" stayed";
+    WaitForQuietLog();
+  }
+
+  // The program writes its next records a moment after a box has gone (it first repaints the
+  // part of the main window the box covered): wait until the log has stopped growing.
+  void WaitForQuietLog() {
+    std::uintmax_t last = static_cast<std::uintmax_t>(-1);
+    int quietPolls = 0;
+    PollUntil(10000, [&] {
+      std::error_code ignored;
+      const std::uintmax_t size = fs::file_size(SessionLog(), ignored);
+      quietPolls = size == last ? quietPolls + 1 : 0;
+      last = size;
+      return quietPolls >= 4;
+    });
   }
 
   // In the save dialog: the path typed over the offered name, then Save.
