@@ -136,11 +136,11 @@ struct MainWindow::Impl : MainWindowView {
 };
 
 void MainWindow::Impl::Build() {
-  const layout::FormSpec& spec = layout::Form1();
+  const layout::FormSpec& form = layout::Form1();
   const FltkWindowFont& font = WindowFont();
   std::lock_guard<std::recursive_mutex> text(TextDrawingLock());
-  window = new LockedDoubleWindow(spec.clientWidth, spec.clientHeight);
-  window->copy_label(spec.caption);
+  window = new LockedDoubleWindow(form.clientWidth, form.clientHeight);
+  window->copy_label(form.caption);
   window->user_data(this);
   // Only the window manager's close ends the program; Escape does not close this window.
   window->callback([](Fl_Widget* w, void* data) {
@@ -250,7 +250,7 @@ void MainWindow::Impl::Build() {
     controls[c.name] = widget;
   }
   window->end();
-  window->size_range(spec.clientWidth, spec.clientHeight, spec.clientWidth, spec.clientHeight);
+  window->size_range(form.clientWidth, form.clientHeight, form.clientWidth, form.clientHeight);
 }
 
 void MainWindow::Impl::Browse() {

@@ -138,8 +138,8 @@ struct MainWindow::Impl : MainWindowView {
     return it->second;
   }
 
-  HFONT Font(const layout::FontSpec& spec) {
-    fonts.push_back(MakeFont(spec));
+  HFONT Font(const layout::FontSpec& description) {
+    fonts.push_back(MakeFont(description));
     return fonts.back();
   }
 
@@ -175,19 +175,19 @@ LRESULT CALLBACK FormProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 }  // namespace
 
 void MainWindow::Impl::Build() {
-  const layout::FormSpec& spec = layout::Form1();
+  const layout::FormSpec& described = layout::Form1();
   // A fixed dialog frame without minimise and maximise boxes; the window carries the
   // program's taskbar button itself.
   const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN | DS_MODALFRAME;
   const DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_APPWINDOW | WS_EX_CONTROLPARENT;
-  RECT frame{0, 0, spec.clientWidth, spec.clientHeight};
+  RECT frame{0, 0, described.clientWidth, described.clientHeight};
   AdjustWindowRectEx(&frame, style, FALSE, exStyle);
-  CreateWindowExW(exStyle, kFormClass, Widen(spec.caption).c_str(), style, CW_USEDEFAULT,
+  CreateWindowExW(exStyle, kFormClass, Widen(described.caption).c_str(), style, CW_USEDEFAULT,
                   CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top, nullptr,
                   nullptr, GetModuleHandleW(nullptr), this);
   if (!form)
     throw std::runtime_error("the main window could not be created");
-  SendMessageW(form, WM_SETFONT, reinterpret_cast<WPARAM>(Font(spec.font)), FALSE);
+  SendMessageW(form, WM_SETFONT, reinterpret_cast<WPARAM>(Font(described.font)), FALSE);
 
   int nextId = kFirstControlId;
   for (const layout::ControlSpec& c : layout::Components()) {

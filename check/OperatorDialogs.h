@@ -10,7 +10,7 @@ enum class DialogIcon { None, Information, Warning, Error };
 enum class DialogResult { Ok, Cancel, Yes, No };
 
 struct SaveDialogSettings {
-  std::string title;          // "Укажите файл для сохранения копии базы данных"
+  std::string title;  // "Укажите файл для сохранения копии базы данных"
   std::string filterName;     // "База данных (*.FDB)"
   std::string filterPattern;  // "*.FDB"
   std::string defaultExt;     // "*.FDB"

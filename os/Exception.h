@@ -28,15 +28,15 @@ class Exception : public std::exception {
 };
 
 // Declares an error class `Name` derived from `Base` whose class name is "Name".
-#define VELMAR_DECLARE_EXCEPTION(Name, Base)                                           \
-  class Name : public Base {                                                           \
-   public:                                                                             \
-    using Base::Base;                                                                  \
+#define VELMAR_DECLARE_EXCEPTION(Name, Base)                                          \
+  class Name : public Base {                                                          \
+   public:                                                                            \
+    using Base::Base;                                                                 \
     const char* ClassName() const override { return #Name; }                          \
     std::unique_ptr<Exception> CloneWithMessage(std::string message) const override { \
-      return std::make_unique<Name>(std::move(message));                               \
-    }                                                                                  \
-    [[noreturn]] void Raise() const override { throw *this; }                          \
+      return std::make_unique<Name>(std::move(message));                              \
+    }                                                                                 \
+    [[noreturn]] void Raise() const override { throw *this; }                         \
   }
 
 // A failure of the file layer (open, read, write), carrying the system's error code.

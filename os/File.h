@@ -23,11 +23,11 @@ class File {
 
   // All of these throw EFileError with the system's text on failure.
   virtual std::int64_t Size() = 0;
-  virtual void Seek(std::int64_t offset) = 0;          // from the start
+  virtual void Seek(std::int64_t offset) = 0;                     // from the start
   virtual std::size_t Read(void* buffer, std::size_t count) = 0;  // 0 at the end
   virtual void Write(const void* data, std::size_t count) = 0;    // all or throw
-  virtual void SetSize(std::int64_t size) = 0;         // truncate or extend
-  virtual void Close() = 0;                            // idempotent
+  virtual void SetSize(std::int64_t size) = 0;                    // truncate or extend
+  virtual void Close() = 0;                                       // idempotent
 };
 
 }  // namespace os

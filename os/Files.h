@@ -12,13 +12,13 @@ namespace os {
 char PathDelimiter();
 bool IsPathDelimiter(char c);
 
-bool FileExists(const std::string& path);       // exists and is not a directory
+bool FileExists(const std::string& path);  // exists and is not a directory
 bool DirectoryExists(const std::string& path);
 // Creates the directory and any missing parents; true when it exists afterwards.
 bool ForceDirectories(const std::string& path);
 // These return false on failure and leave the system's error code for LastErrorCode().
 bool RemoveFile(const std::string& path);
-bool RenameFile(const std::string& from, const std::string& to);  // fails if `to` exists
+bool RenameFile(const std::string& from, const std::string& to);         // fails if `to` exists
 bool CopyFileNoReplace(const std::string& from, const std::string& to);  // fails if `to` exists
 
 struct DirEntry {
@@ -57,7 +57,7 @@ std::string ProgramDirectory();
 std::string ExtractFileDir(const std::string& path);   // without trailing delimiter
 std::string ExtractFilePath(const std::string& path);  // with trailing delimiter, "" if none
 std::string ExtractFileName(const std::string& path);
-std::string ExtractFileExt(const std::string& path);   // from the last dot of the name, with it
+std::string ExtractFileExt(const std::string& path);  // from the last dot of the name, with it
 // Replaces everything from the last dot of the file-name part; appends when there is no dot.
 std::string ChangeFileExt(const std::string& path, const std::string& ext);
 std::string IncludeTrailingDelimiter(const std::string& path);
