@@ -30,8 +30,17 @@ std::string Listing() {
   return out;
 }
 
+// Wine may show the hidden console of a tool's batch file for a moment, titled with the batch
+// file's path; it is no box of the program (Windows itself keeps that console hidden).
+bool IsToolConsole(const ScreenWindow& w) {
+  const std::string suffix = ".bat";
+  return w.title.size() >= suffix.size() &&
+         w.title.compare(w.title.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
 bool IsProgramWindow(const ScreenWindow& w) {
-  return w.title != kMainCaption && w.title != "ProgressWnd" && w.title != "Openbox";
+  return w.title != kMainCaption && w.title != "ProgressWnd" && w.title != "Openbox" &&
+         !IsToolConsole(w);
 }
 
 }  // namespace
