@@ -3,27 +3,15 @@
 
 #include "log/HuxLogger.h"
 #include "os/CodePage.h"
+#include "os/NamedMutex.h"
 #include "os/SystemError.h"
 
 std::string THuxLogger::MutexNameOf(const std::string& fileName) {
   // Backslashes are replaced one by one: a doubled one gives two underscores.
   std::string name = os::LowerCase(fileName);
   for (char& c : name) {
-    switch (c) {
-      case '"':
-      case '*':
-      case '/':
-      case ':':
-      case '<':
-      case '>':
-      case '?':
-      case '\\':
-      case '|':
-        c = '_';
-        break;
-      default:
-        break;
-    }
+    if (os::IsReservedInMutexName(c))
+      c = '_';
   }
   return name;
 }

@@ -25,4 +25,23 @@ class NamedMutex {
   virtual void Unlock() = 0;
 };
 
+// The characters a mutex name made from a file path must not hold (the path delimiters, the
+// drive colon and the wildcard and redirection characters); callers replace them with '_'.
+inline bool IsReservedInMutexName(char c) {
+  switch (c) {
+    case '"':
+    case '*':
+    case '/':
+    case ':':
+    case '<':
+    case '>':
+    case '?':
+    case '\\':
+    case '|':
+      return true;
+    default:
+      return false;
+  }
+}
+
 }  // namespace os

@@ -49,24 +49,6 @@ bool IsSecurityFailure(const os::NamedMutex::Failure& failure) {
          failure.stage == os::NamedMutex::Stage::Dacl;
 }
 
-// Characters a mutex name may not hold, replaced only within the 7-bit range.
-bool IsForbiddenInMutexName(unsigned char c) {
-  switch (c) {
-    case '"':
-    case '*':
-    case '/':
-    case ':':
-    case '<':
-    case '>':
-    case '?':
-    case '\\':
-    case '|':
-      return true;
-    default:
-      return false;
-  }
-}
-
 }  // namespace
 
 std::unique_ptr<Exception> ChainException(const std::exception& e, const std::string& context,
@@ -93,7 +75,7 @@ std::string BuildInstanceMutexName(const std::string& prefix, const std::string&
   }
   for (char& c : name) {
     const auto byte = static_cast<unsigned char>(c);
-    if (byte >= 0x20 && byte <= 0x7F && IsForbiddenInMutexName(byte))
+    if (byte >= 0x20 && byte <= 0x7F && os::IsReservedInMutexName(static_cast<char>(byte)))
       c = '_';
   }
   return name;
