@@ -34,10 +34,17 @@ function(velmar_add_test name)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 600)
   endif()
+  # Tests against the server load the Firebird client library, whose own threads may still be
+  # ending when the process exits; the leak checker's stop-the-world then crashes now and then
+  # although every test passed. Leaks stay checked in all the other tests of the same code.
+  set(leaks 1)
+  if(T_FIREBIRD)
+    set(leaks 0)
+  endif()
   set_tests_properties(${name} PROPERTIES
     TIMEOUT ${T_TIMEOUT}
     LABELS "${T_LABELS}"
-    ENVIRONMENT "VELMAR_FB_DIR=${VELMAR_FB_DIR};VELMAR_SOURCE_DIR=${CMAKE_SOURCE_DIR};VELMAR_BIN_DIR=${CMAKE_BINARY_DIR}/bin;ASAN_OPTIONS=detect_leaks=1:abort_on_error=0")
+    ENVIRONMENT "VELMAR_FB_DIR=${VELMAR_FB_DIR};VELMAR_SOURCE_DIR=${CMAKE_SOURCE_DIR};VELMAR_BIN_DIR=${CMAKE_BINARY_DIR}/bin;ASAN_OPTIONS=detect_leaks=${leaks}:abort_on_error=0")
   if(fixtures)
     set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED "${fixtures}")
   endif()
