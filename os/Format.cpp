@@ -14,17 +14,17 @@ namespace {
   throw EConvertError("No argument for format '" + pattern + "'");
 }
 
-struct Spec {
+struct Directive {
   bool leftJustify = false;
   int width = -1;
   int precision = -1;
   char kind = 0;  // lower-case conversion letter
 };
 
-std::string Pad(std::string text, const Spec& spec) {
-  if (spec.width > 0 && static_cast<int>(text.size()) < spec.width) {
-    const std::string fill(spec.width - text.size(), ' ');
-    text = spec.leftJustify ? text + fill : fill + text;
+std::string Pad(std::string text, const Directive& directive) {
+  if (directive.width > 0 && static_cast<int>(text.size()) < directive.width) {
+    const std::string fill(directive.width - text.size(), ' ');
+    text = directive.leftJustify ? text + fill : fill + text;
   }
   return text;
 }
@@ -40,16 +40,16 @@ std::string Digits(std::uint64_t value, int base) {
 }
 
 // Precision on integers is the least number of digits, as the runtime does it.
-std::string Integer(std::int64_t value, const Spec& spec) {
-  const bool negative = spec.kind == 'd' && value < 0;
+std::string Integer(std::int64_t value, const Directive& directive) {
+  const bool negative = directive.kind == 'd' && value < 0;
   std::uint64_t magnitude = static_cast<std::uint64_t>(value);
   if (negative)
     magnitude = 0 - magnitude;
-  if (spec.kind == 'u')
+  if (directive.kind == 'u')
     magnitude = static_cast<std::uint32_t>(value);
-  std::string digits = Digits(magnitude, spec.kind == 'x' ? 16 : 10);
-  if (spec.precision > static_cast<int>(digits.size()))
-    digits.insert(0, spec.precision - digits.size(), '0');
+  std::string digits = Digits(magnitude, directive.kind == 'x' ? 16 : 10);
+  if (directive.precision > static_cast<int>(digits.size()))
+    digits.insert(0, directive.precision - digits.size(), '0');
   return negative ? "-" + digits : digits;
 }
 
@@ -95,7 +95,7 @@ std::string Format(const std::string& pattern, std::initializer_list<FormatArg> 
       ++i;
       continue;
     }
-    Spec spec;
+    Directive directive;
     // "%<index>:" moves the argument pointer; later unindexed items go on from there.
     size_t digitsEnd = i;
     while (digitsEnd < pattern.size() && pattern[digitsEnd] >= '0' && pattern[digitsEnd] <= '9')
@@ -105,23 +105,23 @@ std::string Format(const std::string& pattern, std::initializer_list<FormatArg> 
       ++i;
     }
     if (i < pattern.size() && pattern[i] == '-') {
-      spec.leftJustify = true;
+      directive.leftJustify = true;
       ++i;
     }
     const size_t widthStart = i;
     const int width = ReadCount(pattern, i, args, next);
     if (i > widthStart)
-      spec.width = width;
+      directive.width = width;
     if (i < pattern.size() && pattern[i] == '.') {
       ++i;
-      spec.precision = ReadCount(pattern, i, args, next);
+      directive.precision = ReadCount(pattern, i, args, next);
     }
     if (i >= pattern.size())
       InvalidFormat(pattern);
     char kind = pattern[i++];
     if (kind >= 'A' && kind <= 'Z')
       kind = static_cast<char>(kind - 'A' + 'a');
-    spec.kind = kind;
+    directive.kind = kind;
     if (next >= args.size())
       MissingArgument(pattern);
     const FormatArg& arg = args[next++];
@@ -132,7 +132,7 @@ std::string Format(const std::string& pattern, std::initializer_list<FormatArg> 
         const auto* value = std::get_if<std::int64_t>(&arg);
         if (!value)
           InvalidFormat(pattern);
-        out += Pad(Integer(*value, spec), spec);
+        out += Pad(Integer(*value, directive), directive);
         break;
       }
       case 's': {
@@ -140,9 +140,9 @@ std::string Format(const std::string& pattern, std::initializer_list<FormatArg> 
         if (!value)
           InvalidFormat(pattern);
         std::string text = *value;
-        if (spec.precision >= 0 && static_cast<size_t>(spec.precision) < text.size())
-          text.resize(spec.precision);
-        out += Pad(text, spec);
+        if (directive.precision >= 0 && static_cast<size_t>(directive.precision) < text.size())
+          text.resize(directive.precision);
+        out += Pad(text, directive);
         break;
       }
       default:
