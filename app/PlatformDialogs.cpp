@@ -4,18 +4,6 @@
 #include "app/MainFormLayout.h"
 #include "os/Files.h"
 
-DialogResult CloseAnswer(DialogButtons buttons) {
-  switch (buttons) {
-    case DialogButtons::Ok:
-      return DialogResult::Ok;
-    case DialogButtons::OkCancel:
-      return DialogResult::Cancel;
-    case DialogButtons::YesNo:
-      return DialogResult::No;
-  }
-  return DialogResult::Cancel;
-}
-
 DialogResult ButtonAnswer(DialogButtons buttons, int index) {
   switch (buttons) {
     case DialogButtons::Ok:

@@ -23,8 +23,6 @@ class PlatformDialogs : public OperatorDialogs {
   void* owner_ = nullptr;
 };
 
-// What closing a box without pressing a button answers.
-DialogResult CloseAnswer(DialogButtons buttons);
 // The answer of button `index` (0 = first) of a box.
 DialogResult ButtonAnswer(DialogButtons buttons, int index);
 // `folder` if it exists, else the nearest folder above it that does, else the program's own.

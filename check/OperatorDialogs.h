@@ -9,6 +9,19 @@ enum class DialogButtons { Ok, OkCancel, YesNo };
 enum class DialogIcon { None, Information, Warning, Error };
 enum class DialogResult { Ok, Cancel, Yes, No };
 
+// What closing a box without pressing a button answers: the cautious choice.
+inline DialogResult CloseAnswer(DialogButtons buttons) {
+  switch (buttons) {
+    case DialogButtons::Ok:
+      return DialogResult::Ok;
+    case DialogButtons::OkCancel:
+      return DialogResult::Cancel;
+    case DialogButtons::YesNo:
+      return DialogResult::No;
+  }
+  return DialogResult::Cancel;
+}
+
 struct SaveDialogSettings {
   std::string title;  // "Укажите файл для сохранения копии базы данных"
   std::string filterName;     // "База данных (*.FDB)"

@@ -6,19 +6,6 @@
 
 namespace {
 
-// What closing the box would answer: the only way out of a box that is not wanted.
-DialogResult SafeAnswer(DialogButtons buttons) {
-  switch (buttons) {
-    case DialogButtons::Ok:
-      return DialogResult::Ok;
-    case DialogButtons::OkCancel:
-      return DialogResult::Cancel;
-    case DialogButtons::YesNo:
-      return DialogResult::No;
-  }
-  return DialogResult::Cancel;
-}
-
 bool AnswerFits(DialogButtons buttons, DialogResult answer) {
   switch (buttons) {
     case DialogButtons::Ok:
@@ -179,7 +166,7 @@ std::optional<ScriptedDialogs::Step> ScriptedDialogs::TakeStep(DialogKind kind,
 DialogResult ScriptedDialogs::ShowMessage(const std::string& caption, const std::string& text,
                                           DialogButtons buttons, DialogIcon icon,
                                           int defaultButton) {
-  RecordedBox box{caption, text, buttons, icon, defaultButton, SafeAnswer(buttons)};
+  RecordedBox box{caption, text, buttons, icon, defaultButton, CloseAnswer(buttons)};
   SideAction action;
   {
     std::lock_guard lock(mutex_);
