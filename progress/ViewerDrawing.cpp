@@ -1,5 +1,6 @@
 #include "progress/ViewerDrawing.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "os/Format.h"
@@ -45,6 +46,11 @@ constexpr std::uint32_t kSystemColors[] = {
 };
 
 }  // namespace
+
+WindowSize RequestedSize(WindowSize current, int newWidth, int newHeight) {
+  return WindowSize{std::max(newWidth == -1 ? current.width : newWidth, kMinWidth),
+                    std::max(newHeight == -1 ? current.height : newHeight, kMinHeight)};
+}
 
 std::uint32_t ColorToRgb(TColorValue color) {
   if (color == kDefaultColor) {

@@ -32,6 +32,12 @@ struct Placement {
 Placement PlaceOnWorkArea(int areaLeft, int areaTop, int areaRight, int areaBottom, int width,
                           int height);
 
+struct WindowSize {
+  int width = 0, height = 0;
+};
+// The size a resize asks for: -1 keeps that side of the current size, and the minimums apply.
+WindowSize RequestedSize(WindowSize current, int newWidth, int newHeight);
+
 // 0x00BBGGRR of a colour value: system colours by Windows' defaults; the default colour
 // becomes black.
 std::uint32_t ColorToRgb(TColorValue color);

@@ -214,19 +214,12 @@ void ViewerWindow::DispatchMessages() {
 void ViewerWindow::Resize(int newWidth, int newHeight) {
   Platform& p = *p_;
   TProgressViewer& v = viewer_;
-  if (newWidth == -1) {
-    newWidth = v.Width;
-  }
-  if (newHeight == -1) {
-    newHeight = v.Height;
-  }
-  newHeight = std::max(newHeight, kMinHeight);
-  newWidth = std::max(newWidth, kMinWidth);
-  if (newWidth == v.Width && newHeight == v.Height) {
+  const WindowSize size = RequestedSize({v.Width, v.Height}, newWidth, newHeight);
+  if (size.width == v.Width && size.height == v.Height) {
     return;
   }
-  v.Width = newWidth;
-  v.Height = newHeight;
+  v.Width = newWidth = size.width;
+  v.Height = newHeight = size.height;
   WorkArea area = QueryWorkArea();
   Placement place =
       PlaceOnWorkArea(area.left, area.top, area.right, area.bottom, newWidth, newHeight);

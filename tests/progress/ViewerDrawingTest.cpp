@@ -18,6 +18,16 @@ TEST(ViewerPlacement, CentredAndHundredPixelsAboveTheWorkAreaBottom) {
   EXPECT_EQ(p.left, -25);
 }
 
+TEST(ViewerPlacement, ResizeKeepsAnUnnamedSideAndTheMinimums) {
+  const WindowSize now{450, 130};
+  EXPECT_EQ(RequestedSize(now, -1, 200).width, 450);
+  EXPECT_EQ(RequestedSize(now, -1, 200).height, 200);
+  EXPECT_EQ(RequestedSize(now, 600, -1).height, 130);
+  // Never smaller than the smallest window, whatever the text sums to.
+  EXPECT_EQ(RequestedSize(now, 10, 20).width, 225);
+  EXPECT_EQ(RequestedSize(now, 10, 20).height, 70);
+}
+
 TEST(ViewerColours, SystemDefaultAndRgbValues) {
   EXPECT_EQ(ColorToRgb(0x008000), 0x008000u);
   EXPECT_EQ(ColorToRgb(0xFFFF00), 0xFFFF00u);
