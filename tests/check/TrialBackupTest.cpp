@@ -209,8 +209,9 @@ TEST_F(TrialBackupTest, ProgressShowsTheLatestLineAndTheFileIsDeleted) {
   EXPECT_FALSE(fs::exists(backup_));
   ASSERT_GT(watch.Cycles(), 0);
   const char* display = std::getenv("DISPLAY");
-  if (display != nullptr && *display != '\0')
+  if (display != nullptr && *display != '\0') {
     EXPECT_TRUE(watch.SawWindow()) << "the progress window did not open on " << display;
+  }
   const std::optional<TStringInfo> latest = watch.Line(10);
   ASSERT_TRUE(latest);
   EXPECT_NE(std::find(verboseLog.begin(), verboseLog.end(), latest->Text), verboseLog.end())
