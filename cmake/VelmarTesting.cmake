@@ -50,6 +50,11 @@ function(velmar_add_test name)
   endif()
   if(T_DISPLAY)
     # Window tests send keys to whatever window has the focus: one at a time.
-    set_tests_properties(${name} PROPERTIES RESOURCE_LOCK display)
+    set_property(TEST ${name} APPEND PROPERTY RESOURCE_LOCK display)
+  endif()
+  if(CMAKE_CROSSCOMPILING)
+    # Under Wine every test shares one prefix and the fixed C:\KORA tree, which each test
+    # builds and removes: one at a time there too, even under `ctest -j`.
+    set_property(TEST ${name} APPEND PROPERTY RESOURCE_LOCK kora_tree)
   endif()
 endfunction()
