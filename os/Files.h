@@ -16,6 +16,9 @@ bool FileExists(const std::string& path);  // exists and is not a directory
 bool DirectoryExists(const std::string& path);
 // Creates the directory and any missing parents; true when it exists afterwards.
 bool ForceDirectories(const std::string& path);
+// Creates one directory whose parent exists; true when it exists afterwards, also when
+// another process made it first.
+bool MakeDirectory(const std::string& path);
 // These return false on failure and leave the system's error code for LastErrorCode().
 bool RemoveFile(const std::string& path);
 bool RenameFile(const std::string& from, const std::string& to);         // fails if `to` exists

@@ -109,21 +109,10 @@ bool DirectoryExists(const std::string& path) {
   return StatOf(path, info) && S_ISDIR(info.st_mode);
 }
 
-bool ForceDirectories(const std::string& path) {
-  if (path.empty())
+bool MakeDirectory(const std::string& path) {
+  if (::mkdir(path.c_str(), 0777) != 0 && errno != EEXIST)
     return false;
-  std::string dir = path;
-  while (dir.size() > 1 && dir.back() == '/')
-    dir.pop_back();
-  if (DirectoryExists(dir))
-    return true;
-  const std::string parent = ExtractFileDir(dir);
-  if (!parent.empty() && parent != dir && !ForceDirectories(parent))
-    return false;
-  // Another process may create it between the test and here: that counts as success.
-  if (::mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST)
-    return false;
-  return DirectoryExists(dir);
+  return DirectoryExists(path);
 }
 
 bool RemoveFile(const std::string& path) {

@@ -41,22 +41,11 @@ bool DirectoryExists(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool ForceDirectories(const std::string& path) {
-  if (path.empty())
-    return false;
-  std::string dir = path;
-  while (dir.size() > 3 && IsPathDelimiter(dir.back()))
-    dir.pop_back();
-  if (DirectoryExists(dir))
-    return true;
-  const std::string parent = ExtractFileDir(dir);
-  if (!parent.empty() && parent != dir && !ForceDirectories(parent))
-    return false;
-  // Another process may create it between the test and here: that counts as success.
-  if (!CreateDirectoryW(win::ToWide(dir).c_str(), nullptr) &&
+bool MakeDirectory(const std::string& path) {
+  if (!CreateDirectoryW(win::ToWide(path).c_str(), nullptr) &&
       GetLastError() != ERROR_ALREADY_EXISTS)
     return false;
-  return DirectoryExists(dir);
+  return DirectoryExists(path);
 }
 
 bool RemoveFile(const std::string& path) {

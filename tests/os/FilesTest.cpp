@@ -32,6 +32,13 @@ TEST(Files, ForceDirectoriesCreatesMissingParents) {
   // Existing directories, with or without a trailing delimiter, are fine.
   EXPECT_TRUE(os::ForceDirectories(deep));
   EXPECT_TRUE(os::ForceDirectories(os::IncludeTrailingDelimiter(deep)));
+  // A new directory named with trailing delimiters, and the root of the file system.
+  const std::string trailing = dir / "four";
+  const std::string d(1, os::PathDelimiter());
+  EXPECT_TRUE(os::ForceDirectories(trailing + d + d));
+  EXPECT_TRUE(os::DirectoryExists(trailing));
+  const std::string root = d == "/" ? d : os::TempDirectory().substr(0, 3);  // "C:\"
+  EXPECT_TRUE(os::ForceDirectories(root));
   // A file in the way cannot become a directory.
   dir.Put("blocker", "x");
   EXPECT_FALSE(os::ForceDirectories(dir / "blocker/sub"));
