@@ -6,23 +6,8 @@
 
 #include "tests/app/Desktop.h"
 
-namespace {
-
-std::string Quote(const std::string& s) {
-  std::string out = "'";
-  for (char c : s) {
-    if (c == '\'')
-      out += "'\\''";
-    else
-      out += c;
-  }
-  return out + "'";
-}
-
-}  // namespace
-
 std::vector<DesktopWindow> VisibleWindows() {
-  const HostResult r = RunHostCommand(
+  const HostResult r = RunHost(
       "for w in $(xdotool search --onlyvisible --name '' 2>/dev/null); do "
       "printf '%s\\t%s\\n' \"$w\" \"$(xdotool getwindowname \"$w\" 2>/dev/null)\"; done");
   std::vector<DesktopWindow> windows;
@@ -68,13 +53,13 @@ bool WaitForNoWindow(const std::string& title, int timeoutMs) {
 }
 
 bool PressKeys(const DesktopWindow& window, const std::string& keys) {
-  return RunHostCommand("xdotool windowactivate --sync " + window.id + " key --delay 50 " + keys)
+  return RunHost("xdotool windowactivate --sync " + window.id + " key --delay 50 " + keys)
              .exitCode == 0;
 }
 
 bool TypeText(const DesktopWindow& window, const std::string& text) {
-  return RunHostCommand("xdotool windowactivate --sync " + window.id + " type --delay 30 " +
-                        Quote(text))
+  return RunHost("xdotool windowactivate --sync " + window.id + " type --delay 30 " +
+                 ShellQuote(text))
              .exitCode == 0;
 }
 
@@ -95,15 +80,15 @@ std::optional<DesktopWindow> WaitForNewWindow(const std::vector<DesktopWindow>& 
 }
 
 bool SaveScreenshot(const DesktopWindow& window, const std::string& hostPngPath) {
-  return RunHostCommand("import -window " + window.id + " " + Quote(hostPngPath)).exitCode == 0;
+  return RunHost("import -window " + window.id + " " + ShellQuote(hostPngPath)).exitCode == 0;
 }
 
 std::string ScreenshotFolder() {
   const char* bin = std::getenv("VELMAR_BIN_DIR");
   const std::string base = bin ? std::string(bin) + "/.." : std::string(".");
   const std::string folder =
-      RunHostCommand("mkdir -p " + Quote(base + "/app-screenshots") + " && cd " +
-                     Quote(base + "/app-screenshots") + " && pwd -P")
+      RunHost("mkdir -p " + ShellQuote(base + "/app-screenshots") + " && cd " +
+              ShellQuote(base + "/app-screenshots") + " && pwd -P")
           .output;
   return folder.substr(0, folder.find('\n'));
 }

@@ -9,19 +9,17 @@
 #include <string>
 #include <vector>
 
-struct HostResult {
-  int exitCode = -1;
-  std::string output;
-};
+#include "tests/support/HostShell.h"
 
-// Runs a /bin/sh command on the host (from the Windows build through Wine's host bridge).
-HostResult RunHostCommand(const std::string& command);
-// A host path as this program opens it (Wine sees the host's root as drive Z:).
-std::string LocalPath(const std::string& hostPath);
+using testsupport::HostProgram;
+using testsupport::HostResult;
+using testsupport::LocalPath;
+using testsupport::PlatformName;
+using testsupport::RunHost;
+using testsupport::ShellQuote;
+
 // Where the screenshots go: <build>/app-screenshots, created on demand (a host path).
 std::string ScreenshotFolder();
-// "linux" or "windows", for file names.
-const char* PlatformName();
 
 struct DesktopWindow {
   std::string id;  // X window id
@@ -47,14 +45,3 @@ bool SaveScreenshot(const DesktopWindow& window, const std::string& hostPngPath)
 // The text of the system message box titled `title` where the platform lets another program
 // read it (Windows); nothing elsewhere.
 std::optional<std::string> MessageBoxText(const std::string& title);
-
-// A program started by the test, with extra environment variables.
-class ChildProgram {
- public:
-  static std::unique_ptr<ChildProgram> Start(const std::string& path,
-                                             const std::vector<std::string>& extraEnvironment);
-  virtual ~ChildProgram() = default;
-  // The exit code once the program has ended within `timeoutMs`.
-  virtual std::optional<int> Wait(int timeoutMs) = 0;
-  virtual void Kill() = 0;
-};

@@ -25,7 +25,7 @@ std::future<bool> Operator(const std::string& title, const std::string& keys,
   return std::async(std::launch::async, [=] {
     std::optional<DesktopWindow> w = WaitForWindow(title, 20000);
     if (!w) {
-      RunHostCommand("xdotool key Escape");
+      RunHost("xdotool key Escape");
       return false;
     }
     if (!screenshot.empty())

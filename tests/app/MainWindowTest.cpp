@@ -131,7 +131,7 @@ TEST_F(MainWindowTest, ComponentsSitWhereTheLayoutPutsThemAndNoTextIsClipped) {
   window.ProcessEvents(300);
   std::optional<DesktopWindow> shown = WaitShown(window);
   ASSERT_TRUE(shown.has_value());
-  const HostResult geometry = RunHostCommand("xwininfo -id " + shown->id);
+  const HostResult geometry = RunHost("xwininfo -id " + shown->id);
   EXPECT_NE(geometry.output.find("Width: 603\n"), std::string::npos) << geometry.output;
   EXPECT_NE(geometry.output.find("Height: 391\n"), std::string::npos) << geometry.output;
 
@@ -264,7 +264,7 @@ TEST_F(MainWindowTest, TheBrowseButtonPutsThePickedFileIntoTheField) {
   std::future<bool> operatorPicks = std::async(std::launch::async, [&] {
     std::optional<DesktopWindow> chooser = WaitForNewWindow(before, 20000);
     if (!chooser) {
-      RunHostCommand("xdotool key Escape");
+      RunHost("xdotool key Escape");
       return false;
     }
     SaveScreenshot(*chooser, ScreenshotFolder() + "/open-dialog-" + PlatformName() + ".png");

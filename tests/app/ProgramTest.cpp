@@ -76,7 +76,7 @@ TEST_F(ProgramTest, TwoRunsEachLeaveABlankLineAndTheirStartAndExitRecords) {
   InstallLibrary();
   for (int run = 1; run <= 2; ++run) {
     SCOPED_TRACE("run " + std::to_string(run));
-    std::unique_ptr<ChildProgram> program = ChildProgram::Start(ProgramPath(), {});
+    std::unique_ptr<HostProgram> program = HostProgram::Start(ProgramPath(), {});
     ASSERT_NE(program, nullptr);
     std::optional<DesktopWindow> window = WaitForWindow(kCaption, 60000);
     ASSERT_TRUE(window.has_value()) << "the main window did not open";
@@ -99,7 +99,7 @@ TEST_F(ProgramTest, TwoRunsEachLeaveABlankLineAndTheirStartAndExitRecords) {
 
 TEST_F(ProgramTest, WithoutTheSuiteLibraryOnlyTheRefusalIsShown) {
   RemoveLibrary();
-  std::unique_ptr<ChildProgram> program = ChildProgram::Start(ProgramPath(), {});
+  std::unique_ptr<HostProgram> program = HostProgram::Start(ProgramPath(), {});
   ASSERT_NE(program, nullptr);
   std::optional<DesktopWindow> box = WaitForWindow("Ошибка!", 60000);
   ASSERT_TRUE(box.has_value()) << "no refusal box";

@@ -3,8 +3,6 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "tests/e2e/HostShell.h"
-
 namespace e2e {
 
 namespace {
@@ -31,17 +29,6 @@ std::string Xdotool(const std::string& arguments) {
 }
 
 }  // namespace
-
-std::string ShellQuote(const std::string& word) {
-  std::string out = "'";
-  for (char c : word) {
-    if (c == '\'')
-      out += "'\\''";
-    else
-      out += c;
-  }
-  return out + "'";
-}
 
 std::vector<ScreenWindow> TitledWindows() {
   const HostResult r =

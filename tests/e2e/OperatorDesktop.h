@@ -7,7 +7,16 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/HostShell.h"
+
 namespace e2e {
+
+using testsupport::HostResult;
+using testsupport::LocalPath;
+using testsupport::PlatformName;
+using testsupport::RunHost;
+using testsupport::ShellQuote;
+using RunningProgram = testsupport::HostProgram;
 
 struct ScreenWindow {
   std::string id;  // X window id

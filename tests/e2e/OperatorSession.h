@@ -14,7 +14,6 @@
 #include <thread>
 #include <vector>
 
-#include "tests/e2e/HostShell.h"
 #include "tests/e2e/OperatorDesktop.h"
 
 namespace e2e {

@@ -6,14 +6,10 @@
 #include <string>
 
 #include "progress/ProgressViewer.h"
+#include "tests/support/HostShell.h"
 
-struct HostResult {
-  int exitCode = -1;
-  std::string output;
-};
-
-// Runs `command` with /bin/sh on the host and returns its exit code and output.
-HostResult RunHostCommand(const std::string& command);
+using testsupport::HostResult;
+using testsupport::RunHost;
 
 // The X window id of the viewer's window as other X clients see it; 0 when unknown.
 unsigned long XWindowOf(const TProgressViewer& viewer);

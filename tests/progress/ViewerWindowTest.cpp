@@ -17,7 +17,7 @@ struct Geometry {
 
 // Where the window stands on the screen, as X reports it.
 bool HostGeometry(unsigned long window, Geometry& g) {
-  HostResult r = RunHostCommand("xwininfo -id " + std::to_string(window));
+  HostResult r = RunHost("xwininfo -id " + std::to_string(window));
   if (r.exitCode != 0) {
     return false;
   }
@@ -33,13 +33,13 @@ bool HostGeometry(unsigned long window, Geometry& g) {
 }
 
 bool Viewable(unsigned long window) {
-  HostResult r = RunHostCommand("xwininfo -id " + std::to_string(window));
+  HostResult r = RunHost("xwininfo -id " + std::to_string(window));
   return r.exitCode == 0 && r.output.find("IsViewable") != std::string::npos;
 }
 
 // x, y, right, bottom of the work area the window manager announces.
 Geometry HostWorkArea() {
-  HostResult r = RunHostCommand("xprop -root _NET_WORKAREA");
+  HostResult r = RunHost("xprop -root _NET_WORKAREA");
   Geometry area{0, 0, 1024, 768};
   std::size_t at = r.output.find('=');
   if (at != std::string::npos) {
@@ -51,11 +51,10 @@ Geometry HostWorkArea() {
 
 // Activates the window, waits until it has the keyboard focus and types `keys` there.
 void PressKeyOn(const TProgressViewer& viewer, const std::string& keys) {
-  HostResult r =
-      RunHostCommand("xdotool windowactivate --sync " + std::to_string(XWindowOf(viewer)));
+  HostResult r = RunHost("xdotool windowactivate --sync " + std::to_string(XWindowOf(viewer)));
   EXPECT_EQ(r.exitCode, 0) << r.output;
   EXPECT_TRUE(WaitFor([&] { return HasKeyboardFocus(viewer); }, 3000)) << "window not focused";
-  r = RunHostCommand("xdotool key " + keys);
+  r = RunHost("xdotool key " + keys);
   EXPECT_EQ(r.exitCode, 0) << r.output;
 }
 
@@ -130,7 +129,7 @@ TEST_F(ViewerWindowTest, NewWindowTakesTheKeyboardFocusSoEscNeedsNoClick) {
   }
   TProgressViewer* viewer = Show("Esc сразу", true);
   EXPECT_TRUE(WaitFor([&] { return HasKeyboardFocus(*viewer); }, 3000));
-  HostResult r = RunHostCommand("xdotool key Escape");
+  HostResult r = RunHost("xdotool key Escape");
   EXPECT_EQ(r.exitCode, 0) << r.output;
   EXPECT_TRUE(WaitFor([&] { return viewer->Cancelled(); }, 1000));
 }
@@ -142,9 +141,9 @@ TEST_F(ViewerWindowTest, ButtonIsShownOnlyWhenTheViewerMayCancel) {
   // A click on the button's middle cancels.
   unsigned long window = XWindowOf(*withButton);
   int x = withButton->GetWidth() - 120 + 50, y = withButton->GetHeight() - 30 + 12;
-  HostResult r = RunHostCommand("xdotool windowactivate --sync " + std::to_string(window) +
-                                " mousemove --window " + std::to_string(window) + " " +
-                                std::to_string(x) + " " + std::to_string(y) + " click 1");
+  HostResult r = RunHost("xdotool windowactivate --sync " + std::to_string(window) +
+                         " mousemove --window " + std::to_string(window) + " " + std::to_string(x) +
+                         " " + std::to_string(y) + " click 1");
   EXPECT_EQ(r.exitCode, 0) << r.output;
   EXPECT_TRUE(WaitFor([&] { return withButton->Cancelled(); }, 1000)) << "click did not cancel";
   withButton->Terminate();
@@ -217,7 +216,7 @@ TEST_F(ViewerWindowTest, ScreenshotShowsTheWindowWithItsMovingBlock) {
   // A second of frames: the elapsed time reads 0:00:01 and the block has moved on.
   std::this_thread::sleep_for(std::chrono::milliseconds(1200));
   const std::string shot = HostScreenshotPath(SCREENSHOT_NAME);
-  HostResult r = RunHostCommand("import -window root '" + shot + "'");
+  HostResult r = RunHost("import -window root '" + shot + "'");
   ASSERT_EQ(r.exitCode, 0) << r.output;
 
   // The aqua block and the white strip must be inside the window's part of the picture.
@@ -226,9 +225,9 @@ TEST_F(ViewerWindowTest, ScreenshotShowsTheWindowWithItsMovingBlock) {
   std::ostringstream crop;
   crop << g.width << "x" << g.height << "+" << g.x << "+" << g.y;
   auto share = [&](const std::string& colour) {
-    HostResult c = RunHostCommand(
-        "convert '" + shot + "' -crop " + crop.str() + " +repage -fill black +opaque '" + colour +
-        "' -fill white -opaque '" + colour + "' -format '%[fx:mean]' info:");
+    HostResult c =
+        RunHost("convert '" + shot + "' -crop " + crop.str() + " +repage -fill black +opaque '" +
+                colour + "' -fill white -opaque '" + colour + "' -format '%[fx:mean]' info:");
     return std::atof(c.output.c_str());
   };
   EXPECT_GT(share("#00FFFF"), 0.001) << "no moving block in " << shot;
@@ -247,12 +246,12 @@ TEST_F(ViewerWindowTest, PercentageBarIsClampedToItsStrip) {
   // Share of aqua pixels in the strip's rows of the window.
   auto barShare = [&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(300));  // a few frames
-    RunHostCommand("import -window " + std::to_string(window) + " '" + shot + "'");
+    RunHost("import -window " + std::to_string(window) + " '" + shot + "'");
     std::ostringstream crop;
     crop << viewer->GetWidth() - 40 << "x20+20+" << viewer->GetHeight() - 60;
-    HostResult c = RunHostCommand("convert '" + shot + "' -crop " + crop.str() +
-                                  " +repage -fill black +opaque '#00FFFF' -fill white -opaque "
-                                  "'#00FFFF' -format '%[fx:mean]' info:");
+    HostResult c = RunHost("convert '" + shot + "' -crop " + crop.str() +
+                           " +repage -fill black +opaque '#00FFFF' -fill white -opaque "
+                           "'#00FFFF' -format '%[fx:mean]' info:");
     return std::atof(c.output.c_str());
   };
   viewer->SetPosition(150);

@@ -4,9 +4,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "tests/e2e/HostShell.h"
+#include "tests/support/HostShell.h"
 
-namespace e2e {
+namespace testsupport {
 
 namespace {
 
@@ -30,8 +30,8 @@ HostResult RunHost(const std::string& command, int timeoutMs) {
   // Wine starts host programs but hands back neither their output nor their exit code: the
   // script leaves both in files, the exit code last and by a rename, so it is never half read.
   static std::atomic<int> counter{0};
-  const std::string base = "/tmp/velmar-e2e-host-" + std::to_string(GetCurrentProcessId()) + "-" +
-                           std::to_string(++counter);
+  const std::string base =
+      "/tmp/velmar-host-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter);
   {
     std::ofstream script(LocalPath(base + ".sh"), std::ios::binary);
     script << "(" << command << ") >" << base << ".out 2>&1\n"
@@ -78,7 +78,7 @@ const char* PlatformName() {
 
 namespace {
 
-class WinProgram : public RunningProgram {
+class WinProgram : public HostProgram {
  public:
   explicit WinProgram(HANDLE process) : process_(process) {}
   ~WinProgram() override {
@@ -107,8 +107,8 @@ class WinProgram : public RunningProgram {
 
 }  // namespace
 
-std::unique_ptr<RunningProgram> RunningProgram::Start(const std::string& path,
-                                                      const std::vector<std::string>& environment) {
+std::unique_ptr<HostProgram> HostProgram::Start(const std::string& path,
+                                                const std::vector<std::string>& environment) {
   for (const std::string& assignment : environment) {
     const std::size_t eq = assignment.find('=');
     SetEnvironmentVariableW(Widen(assignment.substr(0, eq)).c_str(),
@@ -126,4 +126,4 @@ std::unique_ptr<RunningProgram> RunningProgram::Start(const std::string& path,
   return std::make_unique<WinProgram>(process.hProcess);
 }
 
-}  // namespace e2e
+}  // namespace testsupport

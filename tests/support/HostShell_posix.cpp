@@ -8,9 +8,9 @@
 #include <cstdlib>
 #include <thread>
 
-#include "tests/e2e/HostShell.h"
+#include "tests/support/HostShell.h"
 
-namespace e2e {
+namespace testsupport {
 
 namespace {
 
@@ -87,7 +87,7 @@ const char* PlatformName() {
 
 namespace {
 
-class PosixProgram : public RunningProgram {
+class PosixProgram : public HostProgram {
  public:
   explicit PosixProgram(pid_t pid) : pid_(pid) {}
   ~PosixProgram() override { Kill(); }
@@ -119,8 +119,8 @@ class PosixProgram : public RunningProgram {
 
 }  // namespace
 
-std::unique_ptr<RunningProgram> RunningProgram::Start(const std::string& path,
-                                                      const std::vector<std::string>& environment) {
+std::unique_ptr<HostProgram> HostProgram::Start(const std::string& path,
+                                                const std::vector<std::string>& environment) {
   const pid_t pid = fork();
   if (pid < 0)
     return nullptr;
@@ -135,4 +135,4 @@ std::unique_ptr<RunningProgram> RunningProgram::Start(const std::string& path,
   return std::make_unique<PosixProgram>(pid);
 }
 
-}  // namespace e2e
+}  // namespace testsupport
