@@ -2,7 +2,7 @@
 #include <windows.h>
 
 #include "app/FormStorage.h"
-#include "app/WideText_win.h"
+#include "os/win/Wide.h"
 
 namespace form_storage {
 
@@ -26,7 +26,7 @@ std::optional<std::string> LoadFileName() {
     return std::nullopt;
   }
   value.resize(wcsnlen(value.c_str(), value.size()));
-  return Narrow(value);
+  return os::win::FromWide(value);
 }
 
 bool StoreFileName(const std::string& fileName) {
@@ -35,7 +35,7 @@ bool StoreFileName(const std::string& fileName) {
                       nullptr) != ERROR_SUCCESS) {
     return false;
   }
-  const std::wstring value = Widen(fileName);
+  const std::wstring value = os::win::ToWide(fileName);
   const LONG result =
       RegSetValueExW(key, kFileNameValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                      DWORD((value.size() + 1) * sizeof(wchar_t)));

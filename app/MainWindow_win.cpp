@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "app/MainWindow.h"
-#include "app/WideText_win.h"
 #include "os/Files.h"
+#include "os/win/Wide.h"
 
 namespace {
 
@@ -25,7 +25,7 @@ constexpr int kFirstControlId = 1200;
 HFONT MakeFont(const layout::FontSpec& f) {
   return CreateFontW(-f.height, 0, 0, 0, f.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
                      DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                     DEFAULT_PITCH | FF_DONTCARE, Widen(f.face).c_str());
+                     DEFAULT_PITCH | FF_DONTCARE, os::win::ToWide(f.face).c_str());
 }
 
 COLORREF ColorOf(std::uint32_t rgb) {
@@ -39,7 +39,7 @@ int WrappedHeight(const std::string& text, const layout::FontSpec& font, int wid
   HDC dc = GetDC(nullptr);
   HFONT f = MakeFont(font);
   HGDIOBJ old = SelectObject(dc, f);
-  const std::wstring wide = Widen(text);
+  const std::wstring wide = os::win::ToWide(text);
   RECT need{0, 0, width, 0};
   DrawTextW(dc, wide.c_str(), int(wide.size()), &need,
             DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_LEFT);
@@ -115,10 +115,10 @@ struct MainWindow::Impl : MainWindowView {
   std::string FileName() const override {
     std::wstring text(GetWindowTextLengthW(fileEdit) + 1, L'\0');
     text.resize(GetWindowTextW(fileEdit, text.data(), int(text.size())));
-    return Narrow(text);
+    return os::win::FromWide(text);
   }
   void SetFileName(const std::string& fileName) override {
-    SetWindowTextW(fileEdit, Widen(fileName).c_str());
+    SetWindowTextW(fileEdit, os::win::ToWide(fileName).c_str());
   }
   int ActivePage() const override { return TabCtrl_GetCurSel(pageControl) == 1 ? 1 : 0; }
   void SetActivePage(int index) override {
@@ -145,9 +145,9 @@ struct MainWindow::Impl : MainWindowView {
 
   HWND Child(const wchar_t* cls, const std::string& text, DWORD style, DWORD exStyle,
              const layout::Rect& r, HWND parent, int id, const layout::FontSpec& font) {
-    HWND h = CreateWindowExW(exStyle, cls, Widen(text).c_str(), WS_CHILD | WS_VISIBLE | style,
-                             r.left, r.top, r.width, r.height, parent,
-                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+    HWND h = CreateWindowExW(exStyle, cls, os::win::ToWide(text).c_str(),
+                             WS_CHILD | WS_VISIBLE | style, r.left, r.top, r.width, r.height,
+                             parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                              GetModuleHandleW(nullptr), nullptr);
     SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(Font(font)), FALSE);
     return h;
@@ -182,9 +182,9 @@ void MainWindow::Impl::Build() {
   const DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_APPWINDOW | WS_EX_CONTROLPARENT;
   RECT frame{0, 0, described.clientWidth, described.clientHeight};
   AdjustWindowRectEx(&frame, style, FALSE, exStyle);
-  CreateWindowExW(exStyle, kFormClass, Widen(described.caption).c_str(), style, CW_USEDEFAULT,
-                  CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top, nullptr,
-                  nullptr, GetModuleHandleW(nullptr), this);
+  CreateWindowExW(exStyle, kFormClass, os::win::ToWide(described.caption).c_str(), style,
+                  CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top,
+                  nullptr, nullptr, GetModuleHandleW(nullptr), this);
   if (!form)
     throw std::runtime_error("the main window could not be created");
   SendMessageW(form, WM_SETFONT, reinterpret_cast<WPARAM>(Font(described.font)), FALSE);
@@ -213,7 +213,7 @@ void MainWindow::Impl::Build() {
       case layout::ControlKind::TabSheet: {
         TCITEMW item{};
         item.mask = TCIF_TEXT;
-        std::wstring text = Widen(c.text);
+        std::wstring text = os::win::ToWide(c.text);
         item.pszText = text.data();
         const int index = std::string_view(c.name) == "TabSheet2" ? 1 : 0;
         TabCtrl_InsertItem(pageControl, index, &item);
@@ -267,7 +267,8 @@ void MainWindow::Impl::Build() {
 
 void MainWindow::Impl::Browse() {
   std::vector<wchar_t> file(32768, L'\0');
-  const std::wstring folder = Widen(NearestExistingFolder(os::ExtractFileDir(FileName())));
+  const std::wstring folder =
+      os::win::ToWide(NearestExistingFolder(os::ExtractFileDir(FileName())));
   OPENFILENAMEW ofn{};
   ofn.lStructSize = sizeof(ofn);
   ofn.hwndOwner = form;
@@ -276,7 +277,7 @@ void MainWindow::Impl::Browse() {
   ofn.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
   ofn.Flags = OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_NOCHANGEDIR | OFN_EXPLORER;
   if (GetOpenFileNameW(&ofn))
-    SetFileName(Narrow(file.data()));
+    SetFileName(os::win::FromWide(file.data()));
 }
 
 LRESULT MainWindow::Impl::Handle(UINT msg, WPARAM wp, LPARAM lp) {
@@ -445,15 +446,15 @@ std::string MainWindow::ControlText(std::string_view name) const {
     item.pszText = text;
     item.cchTextMax = 255;
     TabCtrl_GetItem(impl_->pageControl, h == impl_->sheets[1] ? 1 : 0, &item);
-    return Narrow(text);
+    return os::win::FromWide(text);
   }
   std::wstring text(GetWindowTextLengthW(h) + 1, L'\0');
   text.resize(GetWindowTextW(h, text.data(), int(text.size())));
-  return Narrow(text);
+  return os::win::FromWide(text);
 }
 
 void MainWindow::SetControlText(std::string_view name, const std::string& text) {
-  SetWindowTextW(impl_->Control(name), Widen(text).c_str());
+  SetWindowTextW(impl_->Control(name), os::win::ToWide(text).c_str());
 }
 
 layout::Rect MainWindow::ControlBounds(std::string_view name) const {
@@ -471,7 +472,7 @@ layout::Rect MainWindow::ControlBounds(std::string_view name) const {
 
 int MainWindow::TextOverflow(std::string_view name) const {
   HWND h = impl_->Control(name);
-  const std::wstring text = Widen(ControlText(name));
+  const std::wstring text = os::win::ToWide(ControlText(name));
   HDC dc = GetDC(h);
   HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(h, WM_GETFONT, 0, 0)));
   RECT client;

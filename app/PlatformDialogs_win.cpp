@@ -8,7 +8,7 @@
 
 #include "app/MainFormLayout.h"
 #include "app/PlatformDialogs.h"
-#include "app/WideText_win.h"
+#include "os/win/Wide.h"
 
 namespace {
 
@@ -49,8 +49,8 @@ DialogResult PlatformDialogs::ShowMessage(const std::string& caption, const std:
                                           DialogButtons buttons, DialogIcon icon,
                                           int defaultButton) {
   const int answer =
-      MessageBoxW(static_cast<HWND>(Owner()), Widen(text).c_str(), Widen(caption).c_str(),
-                  MessageBoxStyle(buttons, icon, defaultButton));
+      MessageBoxW(static_cast<HWND>(Owner()), os::win::ToWide(text).c_str(),
+                  os::win::ToWide(caption).c_str(), MessageBoxStyle(buttons, icon, defaultButton));
   // A box with only OK has nothing else to answer, however it was closed.
   if (buttons == DialogButtons::Ok)
     return DialogResult::Ok;
@@ -71,18 +71,18 @@ DialogResult PlatformDialogs::ShowMessage(const std::string& caption, const std:
 std::optional<std::string> PlatformDialogs::ShowSaveDialog(const SaveDialogSettings& requested) {
   const SaveDialogSettings s = layout::WithSaveDialog1Defaults(requested);
   // "name\0pattern\0\0", as the dialog reads its filter.
-  std::wstring filter = Widen(s.filterName);
+  std::wstring filter = os::win::ToWide(s.filterName);
   filter += L'\0';
-  filter += Widen(s.filterPattern);
+  filter += os::win::ToWide(s.filterPattern);
   filter += L'\0';
-  const std::wstring title = Widen(s.title);
+  const std::wstring title = os::win::ToWide(s.title);
   // Opens near a folder that is gone rather than wherever the system would choose.
-  const std::wstring folder = Widen(NearestExistingFolder(s.initialDir));
+  const std::wstring folder = os::win::ToWide(NearestExistingFolder(s.initialDir));
   // The dialog appends the extension itself and wants it bare ("FDB", not "*.FDB").
-  const std::wstring ext = Widen(BareExtension(s.defaultExt));
+  const std::wstring ext = os::win::ToWide(BareExtension(s.defaultExt));
 
   std::vector<wchar_t> file(32768, L'\0');
-  const std::wstring preset = Widen(s.fileName);
+  const std::wstring preset = os::win::ToWide(s.fileName);
   preset.copy(file.data(), std::min(preset.size(), file.size() - 1));
 
   OPENFILENAMEW ofn{};
@@ -99,5 +99,5 @@ std::optional<std::string> PlatformDialogs::ShowSaveDialog(const SaveDialogSetti
               (s.overwritePrompt ? OFN_OVERWRITEPROMPT : 0);
   if (!GetSaveFileNameW(&ofn))
     return std::nullopt;
-  return Narrow(file.data());
+  return os::win::FromWide(file.data());
 }

@@ -7,6 +7,7 @@
 #include <tuple>
 
 #include "os/Time.h"
+#include "os/win/Wide.h"
 #include "progress/FpuControlGuard.h"
 #include "progress/ViewerDrawing.h"
 #include "progress/ViewerWindow.h"
@@ -17,17 +18,6 @@ namespace {
 
 constexpr const wchar_t* kClassName = L"ProgressViewerFormClass";
 constexpr const wchar_t* kWindowName = L"ProgressWnd";
-
-std::wstring Wide(const std::string& utf8) {
-  if (utf8.empty()) {
-    return std::wstring();
-  }
-  int length =
-      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), length);
-  return wide;
-}
 
 COLORREF RgbOf(TColorValue color) {
   if (color != kDefaultColor && (color & 0xFF000000u) == 0xFF000000u) {
@@ -144,11 +134,11 @@ struct ViewerWindow::Platform {
     if (it != fonts.end()) {
       return it->second;
     }
-    HFONT font = CreateFontW(-MulDiv(points, dpi, 72), 0, 0, 0,
-                             (style & fsBold) ? FW_BOLD : FW_NORMAL, (style & fsItalic) ? 1 : 0,
-                             (style & fsUnderline) ? 1 : 0, (style & fsStrikeOut) ? 1 : 0,
-                             DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                             DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, Wide(name).c_str());
+    HFONT font = CreateFontW(
+        -MulDiv(points, dpi, 72), 0, 0, 0, (style & fsBold) ? FW_BOLD : FW_NORMAL,
+        (style & fsItalic) ? 1 : 0, (style & fsUnderline) ? 1 : 0, (style & fsStrikeOut) ? 1 : 0,
+        DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+        DEFAULT_PITCH | FF_DONTCARE, os::win::ToWide(name).c_str());
     if (font == nullptr) {
       throw EProgressException("Не удалось создать шрифт " + name);
     }
@@ -185,7 +175,7 @@ std::unique_ptr<ViewerWindow> ViewerWindow::Create(TProgressViewer& viewer) {
 
   {
     FpuControlGuard fpu;
-    p.button = CreateWindowExW(0, L"BUTTON", Wide(CancelButtonCaption).c_str(), WS_CHILD,
+    p.button = CreateWindowExW(0, L"BUTTON", os::win::ToWide(CancelButtonCaption).c_str(), WS_CHILD,
                                viewer.Width - 120, viewer.Height - 30, kButtonWidth, kButtonHeight,
                                p.window, nullptr, instance, nullptr);
   }
@@ -256,7 +246,7 @@ void ViewerWindow::LayOutTextBlock() {
   for (TStringInfo& line : v.Strings) {
     HGDIOBJ old = SelectObject(p.text.dc, p.Font(line.FontName, line.FontSize, line.FontStyle));
     RECT r{0, 0, w, 0};
-    std::wstring text = Wide(line.Text);
+    std::wstring text = os::win::ToWide(line.Text);
     DrawTextW(p.text.dc, text.c_str(), static_cast<int>(text.size()), &r,
               DT_CALCRECT | DT_NOPREFIX | (line.WordWrap ? DT_WORDBREAK : 0));
     SelectObject(p.text.dc, old);
@@ -280,7 +270,7 @@ void ViewerWindow::LayOutTextBlock() {
                     : line.Alignment == taRight ? DT_RIGHT
                                                 : DT_CENTER;
       RECT r{0, y, w, y + line.Height};
-      std::wstring text = Wide(line.Text);
+      std::wstring text = os::win::ToWide(line.Text);
       DrawTextW(p.text.dc, text.c_str(), static_cast<int>(text.size()), &r,
                 format | DT_NOPREFIX | (line.WordWrap ? DT_WORDBREAK : 0));
       SelectObject(p.text.dc, old);
@@ -326,7 +316,7 @@ void ViewerWindow::PaintFrame() {
       v.Position.store(position);
       p.bar.Rect(2, 2, 2 + static_cast<int>((barW - 4) * position / 100), 18, BarColor);
       if (ShowPercentText) {
-        std::wstring label = Wide(std::to_string(static_cast<int>(position)) + " %");
+        std::wstring label = os::win::ToWide(std::to_string(static_cast<int>(position)) + " %");
         HGDIOBJ old = SelectObject(p.bar.dc, p.Font(GlobalFontName, GlobalFontSize, fsBold));
         SIZE size{};
         GetTextExtentPoint32W(p.bar.dc, label.c_str(), static_cast<int>(label.size()), &size);
@@ -339,7 +329,7 @@ void ViewerWindow::PaintFrame() {
 
     // The elapsed time, at the left beside the button or at the right without one.
     if (ShowTotalTime) {
-      std::wstring text = Wide(TotalTimeText(os::MonotonicMs() - v.StartTime));
+      std::wstring text = os::win::ToWide(TotalTimeText(os::MonotonicMs() - v.StartTime));
       HGDIOBJ old = SelectObject(p.frame.dc, p.Font(GlobalFontName, GlobalFontSize, 0));
       SIZE size{};
       GetTextExtentPoint32W(p.frame.dc, text.c_str(), static_cast<int>(text.size()), &size);

@@ -1,7 +1,0 @@
-// UTF-8 inside the program, UTF-16 at the Win32 calls.
-#pragma once
-
-#include <string>
-
-std::wstring Widen(const std::string& utf8);
-std::string Narrow(const std::wstring& utf16);
