@@ -1,27 +1,14 @@
 #include <windows.h>
 
+#include "os/win/Wide.h"
 #include "tests/app/Desktop.h"
 
-namespace {
-
-std::wstring Widen(const std::string& utf8) {
-  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), nullptr, 0);
-  std::wstring out(n, L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), out.data(), n);
-  return out;
-}
-
-}  // namespace
-
 std::optional<std::string> MessageBoxText(const std::string& title) {
-  HWND box = FindWindowW(L"#32770", Widen(title).c_str());
+  HWND box = FindWindowW(L"#32770", os::win::ToWide(title).c_str());
   if (!box)
     return std::nullopt;
   wchar_t text[4096] = {};
   // 0xFFFF is the message box's text control.
   GetDlgItemTextW(box, 0xFFFF, text, 4096);
-  const int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-  std::string out(n > 0 ? n - 1 : 0, '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), n, nullptr, nullptr);
-  return out;
+  return os::win::FromWide(text);
 }

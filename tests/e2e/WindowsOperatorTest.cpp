@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "os/win/Wide.h"
 #include "tests/e2e/OperatorSession.h"
 #include "tests/e2e/SessionRecords.h"
 
@@ -26,23 +27,8 @@ const std::string kSafetyCopy = "C:\\Kora\\Backup\\FireBirdBase\\VELMAR_BACKUP.F
 const std::string kDamaged = "damaged database\r\n";
 const std::string kRebuilt = "rebuilt database\r\n";
 
-std::wstring Widen(const std::string& utf8) {
-  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), nullptr, 0);
-  std::wstring out(std::size_t(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), out.data(), n);
-  return out;
-}
-
-std::string Narrow(const std::wstring& wide) {
-  const int n =
-      WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), nullptr, 0, nullptr, nullptr);
-  std::string out(std::size_t(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), out.data(), n, nullptr, nullptr);
-  return out;
-}
-
 std::string ReadBytes(const std::string& path) {
-  std::ifstream in(fs::path(Widen(path)), std::ios::binary);
+  std::ifstream in(fs::path(os::win::ToWide(path)), std::ios::binary);
   if (!in)
     return "<missing>";
   std::ostringstream s;
@@ -51,23 +37,23 @@ std::string ReadBytes(const std::string& path) {
 }
 
 void WriteBytes(const std::string& path, const std::string& bytes) {
-  fs::create_directories(fs::path(Widen(path)).parent_path());
-  std::ofstream(fs::path(Widen(path)), std::ios::binary) << bytes;
+  fs::create_directories(fs::path(os::win::ToWide(path)).parent_path());
+  std::ofstream(fs::path(os::win::ToWide(path)), std::ios::binary) << bytes;
 }
 
 bool Exists(const std::string& path) {
   std::error_code ignored;
-  return fs::exists(fs::path(Widen(path)), ignored);
+  return fs::exists(fs::path(os::win::ToWide(path)), ignored);
 }
 
 // The text of the system's message box with this caption: its static text control.
 std::string MessageBoxText(const std::string& caption) {
-  HWND box = FindWindowW(L"#32770", Widen(caption).c_str());
+  HWND box = FindWindowW(L"#32770", os::win::ToWide(caption).c_str());
   if (!box)
     return "<no message box>";
   wchar_t text[8192] = {};
   GetDlgItemTextW(box, 0xFFFF, text, 8192);
-  return Narrow(text);
+  return os::win::FromWide(text);
 }
 
 std::string LowerAscii(std::string text) {
@@ -85,7 +71,7 @@ std::string BinFile(const std::string& name) {
 
 void ForgetEverything() {
   std::error_code ignored;
-  fs::remove_all(fs::path(Widen(kKora)), ignored);
+  fs::remove_all(fs::path(os::win::ToWide(kKora)), ignored);
   RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Norwin\\Velmar\\VelmarDBRepair");
 }
 
@@ -103,21 +89,22 @@ class WindowsOperator : public ::testing::Test {
     session_.reset();
     std::error_code ignored;
     const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    fs::copy_file(
-        fs::path(Widen(kSessionLog)),
-        fs::path(Widen(LocalPath(ArtifactFolder() + "/windows-" + name + "-session.log"))),
-        fs::copy_options::overwrite_existing, ignored);
+    fs::copy_file(fs::path(os::win::ToWide(kSessionLog)),
+                  fs::path(os::win::ToWide(
+                      LocalPath(ArtifactFolder() + "/windows-" + name + "-session.log"))),
+                  fs::copy_options::overwrite_existing, ignored);
     ForgetEverything();
   }
 
   // The suite as the program finds it: the library, the stand-in tools and their script.
   void InstallSuite(const std::string& script) {
-    fs::create_directories(fs::path(Widen(kBin)));
-    fs::copy_file(fs::path(Widen(BinFile("fbUtils.dll"))),
-                  fs::path(Widen(kKora + "\\fbUtils.dll")));
+    fs::create_directories(fs::path(os::win::ToWide(kBin)));
+    fs::copy_file(fs::path(os::win::ToWide(BinFile("fbUtils.dll"))),
+                  fs::path(os::win::ToWide(kKora + "\\fbUtils.dll")));
     WriteBytes(kKora + "\\fbUtils.ini", "[Common]\r\nPassword=standin\r\nPort=3050\r\n");
     for (const char* tool : {"gfix.exe", "gbak.exe"})
-      fs::copy_file(fs::path(Widen(BinFile("standin_tool.exe"))), fs::path(Widen(kBin + tool)));
+      fs::copy_file(fs::path(os::win::ToWide(BinFile("standin_tool.exe"))),
+                    fs::path(os::win::ToWide(kBin + tool)));
     WriteBytes(kBin + "standin.script", script);
     WriteBytes(kDb, kDamaged);
   }

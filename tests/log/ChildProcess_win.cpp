@@ -4,21 +4,14 @@
 #include <string>
 
 #include "os/Files.h"
+#include "os/win/Wide.h"
 #include "tests/log/LogTestSupport.h"
 
 namespace logtest {
 namespace {
 
-std::wstring Wide(const std::string& utf8) {
-  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, nullptr, 0);
-  std::wstring out(n > 0 ? n - 1 : 0, L'\0');
-  if (n > 1)
-    MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, out.data(), n);
-  return out;
-}
-
 std::wstring Quoted(const std::string& arg) {
-  return L"\"" + Wide(arg) + L"\"";
+  return L"\"" + os::win::ToWide(arg) + L"\"";
 }
 
 class WinChild : public ChildProcess {
@@ -55,8 +48,8 @@ std::unique_ptr<ChildProcess> ChildProcess::Start(const std::string& program,
   // not again in fifty tries here: a few tries keep that out of the logger's results.
   DWORD error = 0;
   for (int attempt = 0; attempt < 3; ++attempt) {
-    if (CreateProcessW(Wide(program).c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
-                       nullptr, nullptr, &startup, &info)) {
+    if (CreateProcessW(os::win::ToWide(program).c_str(), commandLine.data(), nullptr, nullptr,
+                       FALSE, 0, nullptr, nullptr, &startup, &info)) {
       error = 0;
       break;
     }
@@ -78,8 +71,8 @@ bool PlatformHasShareModes() {
 }
 
 std::shared_ptr<void> OccupyMutexName(const std::string& name) {
-  HANDLE global = CreateEventW(nullptr, TRUE, FALSE, Wide("Global\\" + name).c_str());
-  HANDLE local = CreateEventW(nullptr, TRUE, FALSE, Wide(name).c_str());
+  HANDLE global = CreateEventW(nullptr, TRUE, FALSE, os::win::ToWide("Global\\" + name).c_str());
+  HANDLE local = CreateEventW(nullptr, TRUE, FALSE, os::win::ToWide(name).c_str());
   if (!global || !local) {
     if (global)
       CloseHandle(global);

@@ -4,18 +4,12 @@
 #include <fstream>
 #include <sstream>
 
+#include "os/win/Wide.h"
 #include "tests/support/HostShell.h"
 
 namespace testsupport {
 
 namespace {
-
-std::wstring Widen(const std::string& utf8) {
-  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), nullptr, 0);
-  std::wstring out(std::size_t(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), out.data(), n);
-  return out;
-}
 
 std::string ReadAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -37,7 +31,7 @@ HostResult RunHost(const std::string& command, int timeoutMs) {
     script << "(" << command << ") >" << base << ".out 2>&1\n"
            << "echo $? >" << base << ".tmp && mv " << base << ".tmp " << base << ".rc\n";
   }
-  std::wstring line = L"/bin/sh " + Widen(base) + L".sh";
+  std::wstring line = L"/bin/sh " + os::win::ToWide(base) + L".sh";
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
@@ -59,7 +53,7 @@ HostResult RunHost(const std::string& command, int timeoutMs) {
     Sleep(20);
   }
   for (const char* ext : {".sh", ".out", ".rc"})
-    DeleteFileW(Widen(LocalPath(base + ext)).c_str());
+    DeleteFileW(os::win::ToWide(LocalPath(base + ext)).c_str());
   return result;
 }
 
@@ -111,10 +105,10 @@ std::unique_ptr<HostProgram> HostProgram::Start(const std::string& path,
                                                 const std::vector<std::string>& environment) {
   for (const std::string& assignment : environment) {
     const std::size_t eq = assignment.find('=');
-    SetEnvironmentVariableW(Widen(assignment.substr(0, eq)).c_str(),
-                            Widen(assignment.substr(eq + 1)).c_str());
+    SetEnvironmentVariableW(os::win::ToWide(assignment.substr(0, eq)).c_str(),
+                            os::win::ToWide(assignment.substr(eq + 1)).c_str());
   }
-  std::wstring line = L"\"" + Widen(path) + L"\"";
+  std::wstring line = L"\"" + os::win::ToWide(path) + L"\"";
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
