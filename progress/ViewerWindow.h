@@ -12,6 +12,11 @@ namespace progress_internal {
 // class is available afterwards.
 bool RegisterProgressWindowClass();
 
+// Window-system errors that arrived on the viewers' own connections and were taken there
+// instead of by the process's handler. Win32 reports a failure from the call itself, so
+// nothing arrives there later.
+int ViewerConnectionErrorCount();
+
 struct WorkArea {
   int left = 0, top = 0, right = 0, bottom = 0;
 };

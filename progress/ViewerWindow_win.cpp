@@ -86,6 +86,10 @@ LRESULT CALLBACK ProgressWindowProc(HWND window, UINT message, WPARAM wParam, LP
 
 }  // namespace
 
+int ViewerConnectionErrorCount() {
+  return 0;
+}
+
 bool RegisterProgressWindowClass() {
   WNDCLASSW windowClass{};
   windowClass.style = CS_HREDRAW | CS_VREDRAW;

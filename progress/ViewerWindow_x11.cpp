@@ -7,7 +7,9 @@
 #include <X11/keysym.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -30,11 +32,14 @@ constexpr double kScreenDpi = 96.0;
 
 // Errors on a viewer's own connection (a window the window manager took away a moment
 // earlier, a focus request that came too late) must not end the program, which Xlib's
-// default handler would do; errors on other connections go to the handler we replaced.
+// default handler or a toolkit's handler (the file dialog's ends the process) would do;
+// errors on other connections go to the handler we replaced. A connection is counted, not
+// just listed: the next connection may get the address of one that is closing.
 struct ViewerConnections {
   std::mutex lock;
-  std::set<Display*> displays;
+  std::multiset<Display*> displays;
   XErrorHandler previous = nullptr;
+  std::atomic<int> errors{0};
 };
 ViewerConnections& Connections() {
   static ViewerConnections* connections = new ViewerConnections;
@@ -45,11 +50,23 @@ int OnXError(Display* display, XErrorEvent* error) {
   {
     std::lock_guard<std::mutex> guard(Connections().lock);
     if (Connections().displays.count(display) != 0) {
+      Connections().errors.fetch_add(1);
+      std::fprintf(stderr, "ProgressViewer: X error %d (request %d.%d) on a progress window\n",
+                   error->error_code, error->request_code, error->minor_code);
       return 0;
     }
     previous = Connections().previous;
   }
   return previous != nullptr ? previous(display, error) : 0;
+}
+// The handler is one per process, and the file dialog's toolkit installs its own when it is
+// first shown: every new viewer puts ours back in front of whatever came last.
+void TakeViewerErrors() {
+  XErrorHandler current = XSetErrorHandler(OnXError);
+  if (current != OnXError) {
+    std::lock_guard<std::mutex> guard(Connections().lock);
+    Connections().previous = current;
+  }
 }
 Display* OpenViewerConnection() {
   Display* display = XOpenDisplay(nullptr);
@@ -62,7 +79,19 @@ Display* OpenViewerConnection() {
 void CloseViewerConnection(Display* display) {
   XCloseDisplay(display);
   std::lock_guard<std::mutex> guard(Connections().lock);
-  Connections().displays.erase(display);
+  Connections().displays.erase(Connections().displays.find(display));
+}
+
+// The rendering extension's per-connection record must be made before the font library's.
+// At close the connection's hooks run newest first: were the font library's record older, the
+// rendering record would be gone when the font library frees its glyph sets through it, and
+// that call would make a new record that outlives the connection. The next viewer thread's
+// connection usually gets the same address, finds that record and sends requests under a
+// stale extension code: X errors, or a connection that the server closes. Called with the
+// text-drawing lock held, as every use of the two libraries is.
+void RegisterRenderingFirst(Display* display) {
+  int eventBase = 0, errorBase = 0;
+  XRenderQueryExtension(display, &eventBase, &errorBase);
 }
 
 WorkArea WorkAreaOf(Display* display) {
@@ -120,13 +149,12 @@ bool RegisterProgressWindowClass() {
   if (XInitThreads() == 0) {
     return false;
   }
-  static std::once_flag handlerInstalled;
-  std::call_once(handlerInstalled, [] {
-    XErrorHandler previous = XSetErrorHandler(OnXError);
-    std::lock_guard<std::mutex> guard(Connections().lock);
-    Connections().previous = previous;
-  });
+  TakeViewerErrors();
   return true;
+}
+
+int ViewerConnectionErrorCount() {
+  return Connections().errors.load();
 }
 
 WorkArea QueryWorkArea() {
@@ -302,6 +330,7 @@ bool ViewerWindow::HasWindow() const {
 }
 
 std::unique_ptr<ViewerWindow> ViewerWindow::Create(TProgressViewer& viewer) {
+  TakeViewerErrors();
   Display* display = OpenViewerConnection();
   if (display == nullptr) {
     return nullptr;
@@ -310,6 +339,7 @@ std::unique_ptr<ViewerWindow> ViewerWindow::Create(TProgressViewer& viewer) {
   Platform& p = *self->p_;
   std::lock_guard<std::recursive_mutex> xft(TextDrawingLock());
   p.display = display;
+  RegisterRenderingFirst(display);
   p.screen = DefaultScreen(display);
   p.visual = DefaultVisual(display, p.screen);
   p.colormap = DefaultColormap(display, p.screen);
