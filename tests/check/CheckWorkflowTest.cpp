@@ -2,9 +2,12 @@
 // the operator played by a script.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -140,14 +143,40 @@ const LogRecord* FindRecord(const std::vector<LogRecord>& records, const std::st
   return nullptr;
 }
 
-// Presses Esc, once, in the first progress window with this caption.
-void CancelViewerCaptioned(const std::string& caption) {
+// Presses Esc, once, in the first progress window with this caption, then runs `afterwards`.
+void CancelViewerCaptioned(const std::string& caption, std::function<void()> afterwards = {}) {
   auto given = std::make_shared<std::atomic<bool>>(false);
-  SetViewerCycleHook([caption, given](TProgressViewer& viewer) {
-    if (viewer.GetCaption() == caption && !given->exchange(true))
+  SetViewerCycleHook([caption, given, afterwards](TProgressViewer& viewer) {
+    if (viewer.GetCaption() == caption && !given->exchange(true)) {
       viewer.Cancel();
+      if (afterwards)
+        afterwards();
+    }
   });
 }
+
+// Holds the private server still (SIGSTOP) until Resume, so that a step of the test is sure
+// to come before the server's next answer whatever the machine's speed.
+class ServerHold {
+ public:
+  explicit ServerHold(const testsupport::FbTestServer& server) {
+    std::ifstream(server.dir + "/pid") >> pid_;
+  }
+  ~ServerHold() { Resume(); }
+  void Stop() {
+    ASSERT_GT(pid_, 0);
+    ASSERT_EQ(kill(pid_, SIGSTOP), 0);
+    stopped_ = true;
+  }
+  void Resume() {
+    if (stopped_.exchange(false))
+      kill(pid_, SIGCONT);
+  }
+
+ private:
+  pid_t pid_ = 0;
+  std::atomic<bool> stopped_{false};
+};
 
 class CheckWorkflowTest : public ::testing::Test {
  protected:
@@ -377,12 +406,13 @@ TEST_F(CheckWorkflowTest, CancelledValidationIsAnErrorAndTheBackupStillRuns) {
 }
 
 TEST_F(CheckWorkflowTest, CancelDuringTheBackupLeavesWithTheChainedCancel) {
-  const std::string big = checktest::TemplateDatabase(server_, "check-medium", 60000, true);
-  const std::string db = sandbox_->DataDir() + "/VELMAR.FDB";
-  checktest::CopyDatabase(big, db);
-  CancelViewerCaptioned("Создание резервной копии");
+  const std::string db = CleanCopy("VELMAR.FDB");
+  // The server stands still from the operator's answer until the backup's window has taken
+  // the cancel: the backup cannot end before it.
+  ServerHold hold(server_);
+  CancelViewerCaptioned("Создание резервной копии", [&hold] { hold.Resume(); });
   ScriptedDialogs dialogs;
-  dialogs.Box(DialogResult::Ok, QuestionBox());
+  dialogs.Box(DialogResult::Ok, QuestionBox(), [&hold] { hold.Stop(); });
   const std::string expected =
       "СозданиеРезервнойКопииБД -> Прервано пользователем! <# EProgressCancelByUser #>";
   try {
