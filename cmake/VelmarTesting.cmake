@@ -44,7 +44,7 @@ function(velmar_add_test name)
   set_tests_properties(${name} PROPERTIES
     TIMEOUT ${T_TIMEOUT}
     LABELS "${T_LABELS}"
-    ENVIRONMENT "VELMAR_FB_DIR=${VELMAR_FB_DIR};VELMAR_SOURCE_DIR=${CMAKE_SOURCE_DIR};VELMAR_BIN_DIR=${CMAKE_BINARY_DIR}/bin;ASAN_OPTIONS=detect_leaks=${leaks}:abort_on_error=0")
+    ENVIRONMENT "VELMAR_FB_DIR=${VELMAR_FB_DIR};VELMAR_SOURCE_DIR=${CMAKE_SOURCE_DIR};VELMAR_BIN_DIR=${CMAKE_BINARY_DIR}/bin;ASAN_OPTIONS=detect_leaks=${leaks}:abort_on_error=0;TSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/tsan.supp")
   if(fixtures)
     set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED "${fixtures}")
   endif()
