@@ -72,7 +72,11 @@ void RegisterClasses() {
   wc.lpfnWndProc = FormProc;
   wc.hInstance = GetModuleHandleW(nullptr);
   wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  wc.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
+  // The program's own icon (resource 1 of the executable); programs built without the
+  // resources, such as the window tests, get the system's.
+  wc.hIcon = LoadIconW(wc.hInstance, MAKEINTRESOURCEW(1));
+  if (!wc.hIcon)
+    wc.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
   wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   wc.lpszClassName = kFormClass;
   RegisterClassExW(&wc);
