@@ -141,6 +141,8 @@ void MainWindow::Impl::Build() {
   std::lock_guard<std::recursive_mutex> text(TextDrawingLock());
   window = new LockedDoubleWindow(form.clientWidth, form.clientHeight);
   window->copy_label(form.caption);
+  // The desktop entry matches the window to its launcher by this class.
+  window->xclass("VelmarDBRepair");
   window->user_data(this);
   // Only the window manager's close ends the program; Escape does not close this window.
   window->callback([](Fl_Widget* w, void* data) {

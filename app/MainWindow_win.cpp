@@ -22,8 +22,36 @@ constexpr int kBrowseButtonWidth = 22;
 constexpr int kBrowseId = 1100;
 constexpr int kFirstControlId = 1200;
 
+// Sizes in the layout are those of a 96 dots-per-inch screen. The manifest tells Windows that
+// the program scales itself to the system's DPI (instead of being stretched as a blurred
+// bitmap), so every size on the screen goes through Scaled.
+int ScreenDpi() {
+  static const int dpi = [] {
+    HDC screen = GetDC(nullptr);
+    const int d = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
+    if (screen)
+      ReleaseDC(nullptr, screen);
+    return d > 0 ? d : 96;
+  }();
+  return dpi;
+}
+
+int Scaled(int pixels) {
+  return MulDiv(pixels, ScreenDpi(), 96);
+}
+
+// Back to layout units, rounded up so that what was measured still fits.
+int Unscaled(int pixels) {
+  return (pixels * 96 + ScreenDpi() - 1) / ScreenDpi();
+}
+
+layout::Rect Scaled(const layout::Rect& r) {
+  return {Scaled(r.left), Scaled(r.top), Scaled(r.Right()) - Scaled(r.left),
+          Scaled(r.Bottom()) - Scaled(r.top)};
+}
+
 HFONT MakeFont(const layout::FontSpec& f) {
-  return CreateFontW(-f.height, 0, 0, 0, f.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
+  return CreateFontW(-Scaled(f.height), 0, 0, 0, f.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
                      DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                      DEFAULT_PITCH | FF_DONTCARE, os::win::ToWide(f.face).c_str());
 }
@@ -34,19 +62,19 @@ COLORREF ColorOf(std::uint32_t rgb) {
   return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
 }
 
-// The height a word-wrapped text takes at this width in this font.
+// The height a word-wrapped text takes at this width in this font, in layout units.
 int WrappedHeight(const std::string& text, const layout::FontSpec& font, int width) {
   HDC dc = GetDC(nullptr);
   HFONT f = MakeFont(font);
   HGDIOBJ old = SelectObject(dc, f);
   const std::wstring wide = os::win::ToWide(text);
-  RECT need{0, 0, width, 0};
+  RECT need{0, 0, Scaled(width), 0};
   DrawTextW(dc, wide.c_str(), int(wide.size()), &need,
             DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_LEFT);
   SelectObject(dc, old);
   DeleteObject(f);
   ReleaseDC(nullptr, dc);
-  return need.bottom;
+  return Unscaled(need.bottom);
 }
 
 LRESULT CALLBACK FormProc(HWND, UINT, WPARAM, LPARAM);
@@ -72,7 +100,11 @@ void RegisterClasses() {
   wc.lpfnWndProc = FormProc;
   wc.hInstance = GetModuleHandleW(nullptr);
   wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  wc.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
+  // The program's own icon (resource 1 of the executable); programs built without the
+  // resources, such as the window tests, get the system's.
+  wc.hIcon = LoadIconW(wc.hInstance, MAKEINTRESOURCEW(1));
+  if (!wc.hIcon)
+    wc.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
   wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   wc.lpszClassName = kFormClass;
   RegisterClassExW(&wc);
@@ -144,7 +176,8 @@ struct MainWindow::Impl : MainWindowView {
   }
 
   HWND Child(const wchar_t* cls, const std::string& text, DWORD style, DWORD exStyle,
-             const layout::Rect& r, HWND parent, int id, const layout::FontSpec& font) {
+             const layout::Rect& bounds, HWND parent, int id, const layout::FontSpec& font) {
+    const layout::Rect r = Scaled(bounds);
     HWND h = CreateWindowExW(exStyle, cls, os::win::ToWide(text).c_str(),
                              WS_CHILD | WS_VISIBLE | style, r.left, r.top, r.width, r.height,
                              parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
@@ -180,7 +213,7 @@ void MainWindow::Impl::Build() {
   // program's taskbar button itself.
   const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN | DS_MODALFRAME;
   const DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_APPWINDOW | WS_EX_CONTROLPARENT;
-  RECT frame{0, 0, described.clientWidth, described.clientHeight};
+  RECT frame{0, 0, Scaled(described.clientWidth), Scaled(described.clientHeight)};
   AdjustWindowRectEx(&frame, style, FALSE, exStyle);
   CreateWindowExW(exStyle, kFormClass, os::win::ToWide(described.caption).c_str(), style,
                   CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top,
@@ -234,8 +267,8 @@ void MainWindow::Impl::Build() {
         if (c.wordWrap) {
           RECT pr;
           GetClientRect(parent, &pr);
-          r.height =
-              std::min(WrappedHeight(c.text, c.font, r.width), layout::RoomToGrow(c, pr.bottom));
+          r.height = std::min(WrappedHeight(c.text, c.font, r.width),
+                              layout::RoomToGrow(c, Unscaled(pr.bottom)));
           r.height = std::max(r.height, c.bounds.height);
         }
         h = Child(L"STATIC", c.text, labelStyle, 0, r, parent, nextId++, c.font);
@@ -315,7 +348,7 @@ LRESULT MainWindow::Impl::Handle(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_PAINT: {
       PAINTSTRUCT ps;
       HDC dc = BeginPaint(form, &ps);
-      const layout::Rect& p = layout::Component("Panel1").bounds;
+      const layout::Rect p = Scaled(layout::Component("Panel1").bounds);
       RECT panel{p.left, p.top, p.Right(), p.Bottom()};
       DrawEdge(dc, &panel, BDR_RAISEDINNER, BF_RECT);
       EndPaint(form, &ps);

@@ -108,6 +108,21 @@ bool RegisterProgressWindowClass() {
   return GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
 
+// The program declares itself aware of the system's DPI and its main window scales itself,
+// but this window's sizes are pixels of a 96 dpi screen, set through its API. Its thread
+// therefore stays unaware of the DPI (Windows 10 1607 and later; older systems have no
+// per-thread setting): on a scaled screen Windows stretches the whole window, so its text,
+// strip and button keep their proportions.
+void RunThreadUnawareOfDpi() {
+  using SetContext = HANDLE(WINAPI*)(HANDLE);
+  FARPROC entry = GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetThreadDpiAwarenessContext");
+  if (entry == nullptr) {
+    return;
+  }
+  const auto unaware = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-1));  // ..._UNAWARE
+  reinterpret_cast<SetContext>(reinterpret_cast<void*>(entry))(unaware);
+}
+
 WorkArea QueryWorkArea() {
   RECT area{};
   SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
@@ -161,6 +176,7 @@ bool ViewerWindow::HasWindow() const {
 }
 
 std::unique_ptr<ViewerWindow> ViewerWindow::Create(TProgressViewer& viewer) {
+  RunThreadUnawareOfDpi();  // before the screen's DPI is read for the fonts
   std::unique_ptr<ViewerWindow> self(new ViewerWindow(viewer));
   Platform& p = *self->p_;
   HINSTANCE instance = GetModuleHandleW(nullptr);
