@@ -68,8 +68,8 @@ std::string WithoutDriveLink(const std::string& unixPath) {
 }  // namespace
 
 std::string HostPath(const std::string& localPath) {
-  // Wine's own mapping, which follows its drive links and the real letter case of every
-  // folder; the final name may not exist yet (a file a tool is about to write).
+  // Wine's own mapping, which knows the drives and the real letter case of every folder; the
+  // final name may not exist yet (a file a tool is about to write).
   using UnixName = char*(CDECL*)(const wchar_t*);
   static const auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
       GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
