@@ -72,7 +72,7 @@ std::unique_ptr<HostProcess> HostProcess::Start(const std::string& program,
   std::unique_ptr<HostProcess> process(new HostProcess(base));
   std::string command = "LANG=C.UTF-8 LC_ALL=C.UTF-8 " + ShellWord(program);
   for (const std::string& arg : args)
-    command += " " + ShellWord(arg);
+    command.append(" ").append(ShellWord(arg));
   command += " </dev/null >" + ShellWord(base + ".out") + " 2>" +
              (mergeStreams ? std::string("&1") : ShellWord(base + ".err"));
   const std::string text = command + "\necho $? >" + ShellWord(base + ".tmp") + " && mv " +
