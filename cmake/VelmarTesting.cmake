@@ -3,9 +3,9 @@
 #
 # One GoogleTest executable = one CTest test. On the Windows build CTest runs it through
 # Wine (the toolchain's emulator).
-#   FIREBIRD  needs the private Firebird server (fixture "firebird", Linux only); the test
-#             finds it through VELMAR_FB_DIR (port in $VELMAR_FB_DIR/port, password in
-#             $VELMAR_FB_DIR/password).
+#   FIREBIRD  needs the private Firebird server (fixture "firebird"; under Wine the test
+#             reaches the host's server and tools); the test finds it through VELMAR_FB_DIR
+#             (port in $VELMAR_FB_DIR/port, password in $VELMAR_FB_DIR/password).
 #   DISPLAY   needs the test X server with a window manager (fixture "display"); DISPLAY is
 #             set for the test from $VELMAR_TEST_DISPLAY_FILE.
 set(VELMAR_FB_DIR ${CMAKE_BINARY_DIR}/fbserver CACHE INTERNAL "")

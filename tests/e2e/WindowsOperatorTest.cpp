@@ -1,7 +1,9 @@
 // The real program of the Windows build under Wine, worked by an operator at the test display.
-// No server runs under Wine: gfix and gbak at the suite's paths are the scripted stand-in, the
-// suite library is its stand-in, and the trial backup fails for want of a client library.
-// Every test owns C:\KORA and the stored file name, and leaves neither behind.
+// gfix and gbak at the suite's paths are bridges to the host's own tools, which work against
+// the private test server; the databases are made and damaged by the damage kit inside the
+// prefix's C:\KORA. The suite library is its stand-in, and the trial backup fails for want
+// of a client library. Every test owns C:\KORA and the stored file name, and leaves neither
+// behind.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -13,6 +15,10 @@
 #include "os/win/Wide.h"
 #include "tests/e2e/OperatorSession.h"
 #include "tests/e2e/SessionRecords.h"
+#include "tests/support/DamageKit.h"
+#include "tests/support/FbTestServer.h"
+#include "tests/support/KoraSandbox.h"
+#include "tests/support/TestDatabase.h"
 
 namespace fs = std::filesystem;
 using namespace e2e;
@@ -24,8 +30,7 @@ const std::string kBin = kKora + "\\FIREBIRD\\bin\\";
 const std::string kDb = kKora + "\\DB\\VELMAR.FDB";
 const std::string kSessionLog = kKora + "\\LogFiles\\VelmarDBRepair.log";
 const std::string kSafetyCopy = "C:\\Kora\\Backup\\FireBirdBase\\VELMAR_BACKUP.FDB";
-const std::string kDamaged = "damaged database\r\n";
-const std::string kRebuilt = "rebuilt database\r\n";
+constexpr int kRows = 3000;
 
 std::string ReadBytes(const std::string& path) {
   std::ifstream in(fs::path(os::win::ToWide(path)), std::ios::binary);
@@ -80,9 +85,7 @@ class WindowsOperator : public ::testing::Test {
   void SetUp() override {
     ForgetEverything();
     const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    session_ = std::make_unique<OperatorSession>(
-        name, std::vector<std::string>{"VELMAR_STANDIN_SCRIPT=" + kBin + "standin.script",
-                                       "VELMAR_STANDIN_LOG=" + kBin + "calls.log"});
+    session_ = std::make_unique<OperatorSession>(name, std::vector<std::string>{});
   }
 
   void TearDown() override {
@@ -96,17 +99,28 @@ class WindowsOperator : public ::testing::Test {
     ForgetEverything();
   }
 
-  // The suite as the program finds it: the library, the stand-in tools and their script.
-  void InstallSuite(const std::string& script) {
+  // The suite as the program finds it, against the private server: the library answering the
+  // server's password and port, the bridges to the server's own tools, and the test shop's
+  // database at the default path, damaged as `kind` says. The damaged file's bytes.
+  std::string InstallSuite(testsupport::DamageKind kind) {
+    auto server = testsupport::FbTestServer::FromEnvironment();
+    if (!server) {
+      ADD_FAILURE() << "the private Firebird server is not running ($VELMAR_FB_DIR)";
+      return "";
+    }
+    server_ = *server;
     fs::create_directories(fs::path(os::win::ToWide(kBin)));
+    fs::create_directories(fs::path(os::win::ToWide(kKora + "\\DB")));
     fs::copy_file(fs::path(os::win::ToWide(BinFile("fbUtils.dll"))),
                   fs::path(os::win::ToWide(kKora + "\\fbUtils.dll")));
-    WriteBytes(kKora + "\\fbUtils.ini", "[Common]\r\nPassword=standin\r\nPort=3050\r\n");
+    WriteBytes(kKora + "\\fbUtils.ini",
+               testsupport::SuiteLibraryIni(server_.password, server_.port));
     for (const char* tool : {"gfix.exe", "gbak.exe"})
-      fs::copy_file(fs::path(os::win::ToWide(BinFile("standin_tool.exe"))),
+      fs::copy_file(fs::path(os::win::ToWide(BinFile(std::string("hostbridge/") + tool))),
                     fs::path(os::win::ToWide(kBin + tool)));
-    WriteBytes(kBin + "standin.script", script);
-    WriteBytes(kDb, kDamaged);
+    testsupport::CreateTestDatabase(server_, kDb, kRows, /*blobs=*/false);
+    testsupport::Damage(server_, kDb, kind);
+    return ReadBytes(kDb);
   }
 
   std::vector<SessionRecord> RunRecords() const {
@@ -138,6 +152,7 @@ class WindowsOperator : public ::testing::Test {
   }
 
   std::unique_ptr<OperatorSession> session_;
+  testsupport::FbTestServer server_;
 };
 
 TEST_F(WindowsOperator, WithoutTheSuiteLibraryTheStartIsRefused) {
@@ -150,16 +165,14 @@ TEST_F(WindowsOperator, WithoutTheSuiteLibraryTheStartIsRefused) {
 }
 
 TEST_F(WindowsOperator, CheckReportsTheDamageTheValidationFound) {
-  InstallSuite(
-      "[gfix -v -full]\n"
-      "out: Summary of validation errors\n"
-      "out: {tab}Number of index page errors{tab}: 3\n"
-      "out: {tab}Number of record level errors{tab}: 2\n");
+  InstallSuite(testsupport::DamageKind::RecordGarbage);
   StartProgram();
   ASSERT_TRUE(session_->ClickCheck());
+  // The server's gfix found the spoilt records; the program put its report in Russian.
   const std::string damage = ExpectBox("Внимание! База повреждена!", "Return");
-  EXPECT_EQ(damage.rfind("При проверке выявлены следующие ошибки:", 0), 0u) << damage;
-  EXPECT_NE(damage.find("Кол-во ошибок на страницах с индексами"), std::string::npos) << damage;
+  EXPECT_NE(damage.find("При проверке выявлены следующие ошибки:"), std::string::npos) << damage;
+  EXPECT_NE(damage.find("Кол-во ошибок в записях"), std::string::npos) << damage;
+  EXPECT_EQ(damage.find("Summary of validation errors"), std::string::npos) << damage;
   EXPECT_NE(damage.find("C:\\KORA\\FIREBIRD\\firebird.log"), std::string::npos) << damage;
   // No client library under Wine: the trial backup fails and says where to look.
   const std::string failure = ExpectBox("Внимание!", "Return");
@@ -171,16 +184,14 @@ TEST_F(WindowsOperator, CheckReportsTheDamageTheValidationFound) {
   ASSERT_GE(records.size(), 5u) << Dump(records);
   EXPECT_EQ(records[0].text, "Начало проверки базы данных " + kDb);
   EXPECT_EQ(records[1].text, "Начало проверки gfix");
-  EXPECT_EQ(records[2].text.rfind("Ошибка gfix: При проверке выявлены следующие ошибки:", 0), 0u)
-      << Dump(records);
+  EXPECT_EQ(records[2].text.rfind("Ошибка gfix: ", 0), 0u) << Dump(records);
+  EXPECT_NE(records[2].text.find("Кол-во ошибок в записях"), std::string::npos) << Dump(records);
   EXPECT_EQ(records[2].tag, "[ошиб]");
   EXPECT_EQ(records[3].text, "Начало создания резервной копии");
   EXPECT_NE(FindRecord(records, "Ошибка при создании резервной копии: "), -1) << Dump(records);
   EXPECT_EQ(records.back().text, "Проверка базы данных завершена!");
   EXPECT_FALSE(Exists(kKora + "\\DB\\VELMAR.db_backup"));
-  // gfix was asked to validate the chosen file on the local server.
-  const std::string calls = ReadBytes(kBin + "calls.log");
-  EXPECT_NE(calls.find("gfix\t-v\t-full\t127.0.0.1/3050:" + kDb), std::string::npos) << calls;
+  EXPECT_FALSE(Exists(kKora + "\\TEMP\\DBRepair\\FireBirdFixLog.log"));
 
   CloseProgram();
   EXPECT_EQ(session_->Captions(),
@@ -188,14 +199,7 @@ TEST_F(WindowsOperator, CheckReportsTheDamageTheValidationFound) {
 }
 
 TEST_F(WindowsOperator, RepairEndsWithTheSuccessBoxAndTheRebuiltFileInPlace) {
-  // The mend and the re-check find nothing; gbak writes its files and its end markers.
-  InstallSuite(
-      "[gfix -mend]\nexit: 0\n"
-      "[gfix -v -full]\nexit: 0\n"
-      "[gbak -b]\nfile: {arg:6}\nline: backup\nsleep: 700\n"
-      "out: gbak:closing file, committing, and finishing. 1536 bytes written\n"
-      "[gbak -c]\nfile: {arg:4:path}\nline: rebuilt database\nsleep: 700\n"
-      "out: gbak:finishing, closing, and going home\n");
+  const std::string damaged = InstallSuite(testsupport::DamageKind::RecordGarbage);
   StartProgram();
   ASSERT_TRUE(session_->ShowRepairTab());
   ASSERT_TRUE(session_->ClickRepair());
@@ -214,6 +218,8 @@ TEST_F(WindowsOperator, RepairEndsWithTheSuccessBoxAndTheRebuiltFileInPlace) {
   const std::string copied = "Сделана копия файла базы данных: " + kSafetyCopy;
   EXPECT_EQ(LowerAscii(texts[1]), LowerAscii(copied));
   texts[1] = copied;
+  // The re-check's own record comes only when the mend left nothing to find.
+  std::erase(texts, std::string("Повторная проверка завершена"));
   EXPECT_EQ(texts,
             (std::vector<std::string>{
                 "Начало ремонта базы данных: " + kDb,
@@ -221,7 +227,6 @@ TEST_F(WindowsOperator, RepairEndsWithTheSuccessBoxAndTheRebuiltFileInPlace) {
                 "Будет сделана маркировка поврежденных страниц",
                 "Маркировка поврежденных страниц завершена",
                 "Будет сделана повторная проверка с помощью gfix",
-                "Повторная проверка завершена",
                 "Будет сделана резервная копия базы данных",
                 "Создание резервной копии успешно завершено",
                 "Будет выполнено восстановление базы данных из резервной копии",
@@ -231,8 +236,13 @@ TEST_F(WindowsOperator, RepairEndsWithTheSuccessBoxAndTheRebuiltFileInPlace) {
                 "Файл \"" + restored + "\" успешно переименован в \"" + kDb + "\"",
                 "Ремонт базы данных успешно завершен!",
             }));
-  EXPECT_EQ(ReadBytes(kDb), kRebuilt);
-  EXPECT_EQ(ReadBytes(kSafetyCopy), kDamaged);
+  // The rebuilt file validates clean with the server's own gfix and keeps the untouched table.
+  const testsupport::ToolResult validation = testsupport::ValidateFull(server_, kDb);
+  EXPECT_EQ((validation.out + validation.err).find_first_not_of(" \t\r\n"), std::string::npos)
+      << "the replaced file does not validate clean:\n"
+      << validation.out << validation.err;
+  EXPECT_EQ(testsupport::CountRows(server_, kDb, "CUSTOMERS"), kRows);
+  EXPECT_EQ(ReadBytes(kSafetyCopy), damaged) << "the safety copy is not the damaged file";
   EXPECT_FALSE(Exists(restored));
   EXPECT_FALSE(Exists(kKora + "\\DB\\VELMAR.db_backup1"));
   EXPECT_FALSE(Exists(kKora + "\\TEMP\\DBRepair\\FireBirdFixLog.log"));

@@ -7,6 +7,9 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "tests/support/HostPaths.h"
+#include "tests/support/HostShell.h"
+
 namespace testsupport {
 
 namespace {
@@ -27,9 +30,10 @@ std::optional<FbTestServer> FbTestServer::FromEnvironment() {
   const char* dir = std::getenv("VELMAR_FB_DIR");
   if (!dir || !*dir)
     return std::nullopt;
-  auto port = ReadFirstLine(std::string(dir) + "/port");
-  auto password = ReadFirstLine(std::string(dir) + "/password");
-  if (!port || !password || !std::filesystem::exists(std::string(dir) + "/pid")) {
+  // The folder is the host's; under Wine its files are read through drive Z:.
+  auto port = ReadFirstLine(LocalPath(std::string(dir) + "/port"));
+  auto password = ReadFirstLine(LocalPath(std::string(dir) + "/password"));
+  if (!port || !password || !std::filesystem::exists(LocalPath(std::string(dir) + "/pid"))) {
     return std::nullopt;
   }
   FbTestServer server;
@@ -40,7 +44,7 @@ std::optional<FbTestServer> FbTestServer::FromEnvironment() {
 }
 
 std::string FbTestServer::Address(const std::string& databasePath) const {
-  return "127.0.0.1/" + std::to_string(port) + ":" + databasePath;
+  return "127.0.0.1/" + std::to_string(port) + ":" + HostPath(databasePath);
 }
 
 std::string FreshTestFolder(const std::string& name) {

@@ -15,7 +15,8 @@ struct FbTestServer {
   // The server named by $VELMAR_FB_DIR when it is running; nullopt otherwise.
   static std::optional<FbTestServer> FromEnvironment();
 
-  // "127.0.0.1/<port>:<path>", the form every tool and the client library accept.
+  // "127.0.0.1/<port>:<path>", the form every tool and the client library accept, with the
+  // path as the server sees it (a drive path of the Windows build becomes its host path).
   std::string Address(const std::string& databasePath) const;
   // A folder the server may read and write, for the tests' database files.
   std::string DatabasesDir() const { return dir + "/databases"; }

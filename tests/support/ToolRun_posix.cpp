@@ -105,14 +105,4 @@ ToolResult RunTool(const std::string& program, const std::vector<std::string>& a
   return result;
 }
 
-std::string GfixPath() {
-  return "/usr/bin/gfix";
-}
-std::string GbakPath() {
-  return "/usr/bin/gbak";
-}
-std::string IsqlPath() {
-  return "/usr/bin/isql-fb";
-}
-
 }  // namespace testsupport
