@@ -41,6 +41,16 @@ BoxExpectation SuccessBox() {
   return box;
 }
 
+BoxExpectation RowLossBox() {
+  BoxExpectation box;
+  box.caption = "Внимание!";
+  box.textContains =
+      "Ремонт базы данных завершен, но в некоторых таблицах записи могли быть потеряны.\r\n";
+  box.buttons = DialogButtons::Ok;
+  box.icon = DialogIcon::Warning;
+  return box;
+}
+
 std::vector<std::string> RecordsUpToBackup(const std::string& database, const std::string& copy) {
   return {
       "Начало ремонта базы данных: " + database,
@@ -64,13 +74,17 @@ std::vector<std::string> SuccessRecords(const std::string& database, const std::
           "Будет выполнена попытка заменить файл \"" + database + "\" на \"" + restored + "\"",
           "Файл успешно удален: " + database,
           "Файл \"" + restored + "\" успешно переименован в \"" + database + "\"",
+          "Таблица CUSTOMERS: *",
+          "Таблица DOCUMENTS: *",
+          "Таблица SALES: *",
           "Ремонт базы данных успешно завершен!",
       });
   return records;
 }
 
 std::vector<std::string> RecheckOutcome() {
-  return {"Повторная проверка завершена"};
+  return {"Повторная проверка завершена", "Не удалось подсчитать записи в таблице *",
+          "Отчет о ремонте сохранен в файле: *"};
 }
 
 std::string SessionLogPath() {
