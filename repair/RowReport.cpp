@@ -50,18 +50,22 @@ std::string Figure(const std::optional<std::int64_t>& rows) {
   return rows ? std::to_string(*rows) : std::string("не удалось подсчитать");
 }
 
+std::string EmptiedNote(const TableChange& change) {
+  return change.emptied ? " (таблица не читалась и восстановлена без записей)" : "";
+}
+
 std::string Line(const TableChange& change) {
-  std::string line = Format("%s: до ремонта %s, после ремонта %s",
-                            {change.table, Figure(change.before), Figure(change.after)});
-  if (change.emptied)
-    line += " (таблица не читалась и восстановлена без записей)";
-  return line;
+  return Format("%s: до ремонта %s, после ремонта %s",
+                {change.table, Figure(change.before), Figure(change.after)}) +
+         EmptiedNote(change);
 }
 
 }  // namespace
 
 std::string Record(const TableChange& change) {
-  return "Таблица " + Line(change);
+  return Format("Таблица %s: записей до ремонта %s, после ремонта %s",
+                {change.table, Figure(change.before), Figure(change.after)}) +
+         EmptiedNote(change);
 }
 
 std::string BoxText(const std::vector<TableChange>& losses, const std::string& reportFile) {
