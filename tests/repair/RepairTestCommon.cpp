@@ -83,7 +83,7 @@ std::vector<std::string> SuccessRecords(const std::string& database, const std::
 }
 
 std::vector<std::string> RecheckOutcome() {
-  return {"Повторная проверка завершена", "Не удалось подсчитать записи в таблице *",
+  return {"Повторная проверка завершена", "Не удалось подсчитать записи в табл*",
           "Отчет о ремонте сохранен в файле: *"};
 }
 
