@@ -214,10 +214,18 @@ TEST_F(WindowsOperator, RepairEndsWithTheSuccessBoxAndTheRebuiltFileInPlace) {
   const std::string copied = "Сделана копия файла базы данных: " + kSafetyCopy;
   EXPECT_EQ(LowerAscii(texts[1]), LowerAscii(copied));
   texts[1] = copied;
+  // Without the server's client library the rows go uncounted; the loader's own reasons
+  // after this text depend on the machine.
+  const std::string noClient =
+      ": Не удалось загрузить клиентскую библиотеку сервера базы данных fbclient.dll";
+  for (std::string& text : texts)
+    if (text.starts_with("Не удалось подсчитать записи") && text.find(noClient) != std::string::npos)
+      text.erase(text.find(noClient) + noClient.size());
   EXPECT_EQ(texts,
             (std::vector<std::string>{
                 "Начало ремонта базы данных: " + kDb,
                 "Сделана копия файла базы данных: " + kSafetyCopy,
+                "Не удалось подсчитать записи в таблицах базы данных \"" + kDb + "\"" + noClient,
                 "Будет сделана маркировка поврежденных страниц",
                 "Маркировка поврежденных страниц завершена",
                 "Будет сделана повторная проверка с помощью gfix",
@@ -226,6 +234,8 @@ TEST_F(WindowsOperator, RepairEndsWithTheSuccessBoxAndTheRebuiltFileInPlace) {
                 "Создание резервной копии успешно завершено",
                 "Будет выполнено восстановление базы данных из резервной копии",
                 "Восстановление из резервной копии прошло успешно!",
+                "Не удалось подсчитать записи в таблицах базы данных \"" + restored + "\"" +
+                    noClient,
                 "Будет выполнена попытка заменить файл \"" + kDb + "\" на \"" + restored + "\"",
                 "Файл успешно удален: " + kDb,
                 "Файл \"" + restored + "\" успешно переименован в \"" + kDb + "\"",
