@@ -29,8 +29,8 @@ void Record(const std::string& text) {
 std::string TimeStamp() {
   const os::LocalTime t = os::LocalTimeNow();
   char text[32];
-  std::snprintf(text, sizeof text, "%02d.%02d.%04d %02d:%02d:%02d", t.day, t.month, t.year,
-                t.hour, t.minute, t.second);
+  std::snprintf(text, sizeof text, "%02d.%02d.%04d %02d:%02d:%02d", t.day, t.month, t.year, t.hour,
+                t.minute, t.second);
   return text;
 }
 

@@ -98,8 +98,7 @@ class Reader {
       dpb->insertTag(&status_, isc_dpb_utf8_filename);
       // Reading must not set the server to clean up record versions on damaged pages.
       dpb->insertTag(&status_, isc_dpb_no_garbage_collect);
-      const std::string name =
-          login.host + "/" + std::to_string(login.port) + ":" + databaseFile;
+      const std::string name = login.host + "/" + std::to_string(login.port) + ":" + databaseFile;
       attachment_ = provider->attachDatabase(&status_, name.c_str(), dpb->getBufferLength(&status_),
                                              dpb->getBuffer(&status_));
     } catch (...) {
@@ -174,8 +173,9 @@ class Reader {
         tpb->insertTag(&reader.status_, isc_tpb_read);
         tpb->insertTag(&reader.status_, isc_tpb_concurrency);
         tpb->insertTag(&reader.status_, isc_tpb_nowait);
-        transaction_ = reader.attachment_->startTransaction(
-            &reader.status_, tpb->getBufferLength(&reader.status_), tpb->getBuffer(&reader.status_));
+        transaction_ = reader.attachment_->startTransaction(&reader.status_,
+                                                            tpb->getBufferLength(&reader.status_),
+                                                            tpb->getBuffer(&reader.status_));
       } catch (...) {
         tpb->dispose();
         throw;

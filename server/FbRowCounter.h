@@ -24,9 +24,9 @@ struct Login {
 };
 
 struct TableRows {
-  std::string table;                // the name as the database keeps it, without quotes
+  std::string table;                 // the name as the database keeps it, without quotes
   std::optional<std::int64_t> rows;  // nothing when the count failed
-  std::string error;                // the library's text when it failed
+  std::string error;                 // the library's text when it failed
 };
 
 struct TableRowCounts {

@@ -25,8 +25,8 @@ constexpr int kRows = 3000;
 const char* const kTables[] = {"CUSTOMERS", "DOCUMENTS", "SALES"};
 
 // Our own count through isql; nothing when the table cannot be read.
-std::optional<std::int64_t> OwnCount(const testsupport::FbTestServer& server,
-                                     const std::string& db, const std::string& table) {
+std::optional<std::int64_t> OwnCount(const testsupport::FbTestServer& server, const std::string& db,
+                                     const std::string& table) {
   try {
     return testsupport::CountRows(server, db, table);
   } catch (const std::runtime_error&) {
@@ -78,8 +78,8 @@ TEST_P(RepairOfDamage, ReplacesTheDatabaseWithAValidRebuildAndKeepsTheDamagedCop
   EXPECT_EQ(ReadBytes(sandbox.DefaultSafetyCopy()), damagedBytes)
       << "the safety copy differs from the damaged file";
   const auto records = sandbox.Records();
-  EXPECT_TRUE(RecordsAre(records, SuccessRecords(db, sandbox.DefaultSafetyCopy()),
-                         RecheckOutcome()));
+  EXPECT_TRUE(
+      RecordsAre(records, SuccessRecords(db, sandbox.DefaultSafetyCopy()), RecheckOutcome()));
   EXPECT_FALSE(Exists(sandbox.DataDir() + "/VELMAR.db_backup1"));
   EXPECT_FALSE(Exists(sandbox.DataDir() + "/VELMAR.db_restored1"));
   EXPECT_FALSE(Exists(paths::ToolLog()));
