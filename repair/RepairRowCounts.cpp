@@ -75,11 +75,14 @@ rowcount::TableRowCounts CountRowsForRepair(const std::string& databaseFile) {
   return counts;
 }
 
+void RecordRowFigures(const RowReport& report) {
+  for (const TableChange& change : report.Tables())
+    Record(rowreporttext::Record(change));
+}
+
 void ReportRowLosses(OperatorDialogs& dialogs, const RowReport& report,
                      const std::string& databaseFile, const std::string& safetyCopy) {
   const std::vector<TableChange> tables = report.Tables();
-  for (const TableChange& change : tables)
-    Record(rowreporttext::Record(change));
   const std::vector<TableChange> losses = report.Losses();
   if (losses.empty())
     return;

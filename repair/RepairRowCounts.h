@@ -12,7 +12,10 @@
 // here stops the repair (without the client library every count is unknown).
 rowcount::TableRowCounts CountRowsForRepair(const std::string& databaseFile);
 
-// Records every table's two figures. When rows may have been lost, writes the report file
-// beside the safety copy and shows the operator the box that names the tables.
+// Records every table's two figures, one record each.
+void RecordRowFigures(const RowReport& report);
+
+// When rows may have been lost, writes the report file beside the safety copy and shows the
+// operator the box that names the tables.
 void ReportRowLosses(OperatorDialogs& dialogs, const RowReport& report,
                      const std::string& databaseFile, const std::string& safetyCopy);

@@ -100,14 +100,17 @@ std::string QuestionText(const std::vector<std::string>& tables, const std::stri
 void RebuildSavingWhatCan(OperatorDialogs& dialogs, const std::string& databaseFile,
                           const std::string& safetyCopy, RowReport& report) {
   RebuildOptions options;
+  // The figures go to the log before the replacement, so that they are there even when the
+  // operator has to put the rebuilt file in place by hand.
   options.beforeReplacement = [&report](const std::string& restoredFile) {
     report.SetAfter(CountRowsForRepair(restoredFile));
+    RecordRowFigures(report);
   };
   std::vector<std::string> skipped;
   for (int attempt = 0;; ++attempt) {
     try {
-      RebuildDatabase(dialogs, databaseFile, options);
       report.MarkEmptied(skipped);
+      RebuildDatabase(dialogs, databaseFile, options);
       return;
     } catch (const EBackupUnfinished&) {
       if (attempt >= salvage::kMostSalvageAttempts)
