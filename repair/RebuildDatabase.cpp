@@ -44,7 +44,7 @@ void Backup(const std::string& command) {
   const std::string text = toollog::ReadAsText(toolLog);
   if (!toollog::HasMarker(text, kBackupEndMarker)) {
     Record(kBackupNoMarker + text);
-    throw Exception(BackupFailedMessage());
+    throw EBackupUnfinished(BackupFailedMessage());
   }
   Record(kBackupDone);
 }
@@ -103,16 +103,20 @@ std::string RestoredFilePath(const std::string& databaseFile) {
   return os::ChangeFileExt(databaseFile, kRestoredExt);
 }
 
-void RebuildDatabase(OperatorDialogs& dialogs, const std::string& databaseFile) {
+void RebuildDatabase(OperatorDialogs& dialogs, const std::string& databaseFile,
+                     const RebuildOptions& options) {
   const std::string backupFile = IntermediateBackupPath(databaseFile);
   RemoveLeftover(paths::ToolLog());
   RemoveLeftover(backupFile);
   const std::string backupCommand =
-      BackupCommand(paths::Gbak(), AskLogin(), databaseFile, backupFile, paths::ToolLog());
+      BackupCommand(paths::Gbak(), AskLogin(), databaseFile, backupFile, paths::ToolLog(),
+                    options.skipDataPattern);
   try {
     Backup(backupCommand);
     const std::string restoredFile = RestoredFilePath(databaseFile);
     Restore(backupFile, restoredFile);
+    if (options.beforeReplacement)
+      options.beforeReplacement(restoredFile);
     Replace(dialogs, databaseFile, restoredFile);
   } catch (...) {
     CleanUp(backupFile);

@@ -5,12 +5,14 @@
 #include <string>
 
 #include "check/OperatorDialogs.h"
+#include "repair/RebuildOptions.h"
 
 // Returns after the replacement (and the operator's OK on the success box). Throws Exception
 // with the operator's message on every failure, after deleting its intermediate backup and
 // the tool log. Whatever the ending, either the database file stays at its path or the
 // restored file is complete beside it.
-void RebuildDatabase(OperatorDialogs& dialogs, const std::string& databaseFile);
+void RebuildDatabase(OperatorDialogs& dialogs, const std::string& databaseFile,
+                     const RebuildOptions& options = {});
 
 // The files the stage makes beside the database.
 std::string IntermediateBackupPath(const std::string& databaseFile);

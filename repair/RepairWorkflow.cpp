@@ -10,7 +10,9 @@
 #include "os/Format.h"
 #include "repair/RebuildDatabase.h"
 #include "repair/RepairMessages.h"
+#include "repair/RepairRowCounts.h"
 #include "repair/SafetyCopy.h"
+#include "repair/TableSalvage.h"
 #include "server/FBUtils.h"
 #include "server/FixedPaths.h"
 #include "server/ToolCommands.h"
@@ -63,10 +65,13 @@ void RepairDatabase(WorkflowContext& context) {
   Record(kStart + context.databaseFile());
   try {
     CheckPrerequisites(context.databaseFile());
-    MakeSafetyCopy(context.dialogs, context.databaseFile());
+    const std::string safetyCopy = MakeSafetyCopy(context.dialogs, context.databaseFile());
+    RowReport rows;
+    rows.SetBefore(CountRowsForRepair(context.databaseFile()));
     Mend(context.databaseFile());
     Recheck(context.databaseFile());
-    RebuildDatabase(context.dialogs, context.databaseFile());
+    RebuildSavingWhatCan(context.dialogs, context.databaseFile(), safetyCopy, rows);
+    ReportRowLosses(context.dialogs, rows, context.databaseFile(), safetyCopy);
     Record(kRepairDone);
   } catch (const Exception& e) {
     Record(kGuardPrefix + e.Message());

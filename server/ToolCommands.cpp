@@ -33,8 +33,10 @@ std::string MendCommand(const std::string& gfix, const ToolLogin& login,
 
 std::string BackupCommand(const std::string& gbak, const ToolLogin& login,
                           const std::string& database, const std::string& backupFile,
-                          const std::string& toolLog) {
-  return Quoted(gbak) + " -b -v -ig -g " + ServerAndFile(login, database) + " " +
+                          const std::string& toolLog, const std::string& skipDataPattern) {
+  const std::string skipData =
+      skipDataPattern.empty() ? "" : "-skip_data " + Quoted(skipDataPattern) + " ";
+  return Quoted(gbak) + " -b -v -ig -g " + skipData + ServerAndFile(login, database) + " " +
          Quoted(backupFile) + LoginAndLog(login, toolLog);
 }
 

@@ -18,10 +18,11 @@ std::string ValidationCommand(const std::string& gfix, const ToolLogin& login,
 // gfix -mend
 std::string MendCommand(const std::string& gfix, const ToolLogin& login,
                         const std::string& database, const std::string& toolLog);
-// gbak -b -v -ig -g, the database into `backupFile`
+// gbak -b -v -ig -g, the database into `backupFile`; with `skipDataPattern`, also
+// -skip_data and the pattern (the rows of the matching tables are left out)
 std::string BackupCommand(const std::string& gbak, const ToolLogin& login,
                           const std::string& database, const std::string& backupFile,
-                          const std::string& toolLog);
+                          const std::string& toolLog, const std::string& skipDataPattern = {});
 // gbak -c -v, `backupFile` into the new database `restoredFile`
 std::string RestoreCommand(const std::string& gbak, const ToolLogin& login,
                            const std::string& backupFile, const std::string& restoredFile,

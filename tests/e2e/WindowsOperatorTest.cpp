@@ -220,22 +220,33 @@ TEST_F(WindowsOperator, RepairEndsWithTheSuccessBoxAndTheRebuiltFileInPlace) {
   texts[1] = copied;
   // The re-check's own record comes only when the mend left nothing to find.
   std::erase(texts, std::string("Повторная проверка завершена"));
-  EXPECT_EQ(texts,
-            (std::vector<std::string>{
-                "Начало ремонта базы данных: " + kDb,
-                "Сделана копия файла базы данных: " + kSafetyCopy,
-                "Будет сделана маркировка поврежденных страниц",
-                "Маркировка поврежденных страниц завершена",
-                "Будет сделана повторная проверка с помощью gfix",
-                "Будет сделана резервная копия базы данных",
-                "Создание резервной копии успешно завершено",
-                "Будет выполнено восстановление базы данных из резервной копии",
-                "Восстановление из резервной копии прошло успешно!",
-                "Будет выполнена попытка заменить файл \"" + kDb + "\" на \"" + restored + "\"",
-                "Файл успешно удален: " + kDb,
-                "Файл \"" + restored + "\" успешно переименован в \"" + kDb + "\"",
-                "Ремонт базы данных успешно завершен!",
-            }));
+  // Without the server's client library the rows go uncounted; the loader's own reasons
+  // after this text depend on the machine.
+  const std::string noClient =
+      ": Не удалось загрузить клиентскую библиотеку сервера базы данных fbclient.dll";
+  for (std::string& text : texts)
+    if (text.starts_with("Не удалось подсчитать записи") &&
+        text.find(noClient) != std::string::npos)
+      text.erase(text.find(noClient) + noClient.size());
+  EXPECT_EQ(
+      texts,
+      (std::vector<std::string>{
+          "Начало ремонта базы данных: " + kDb,
+          "Сделана копия файла базы данных: " + kSafetyCopy,
+          "Не удалось подсчитать записи в таблицах базы данных \"" + kDb + "\"" + noClient,
+          "Будет сделана маркировка поврежденных страниц",
+          "Маркировка поврежденных страниц завершена",
+          "Будет сделана повторная проверка с помощью gfix",
+          "Будет сделана резервная копия базы данных",
+          "Создание резервной копии успешно завершено",
+          "Будет выполнено восстановление базы данных из резервной копии",
+          "Восстановление из резервной копии прошло успешно!",
+          "Не удалось подсчитать записи в таблицах базы данных \"" + restored + "\"" + noClient,
+          "Будет выполнена попытка заменить файл \"" + kDb + "\" на \"" + restored + "\"",
+          "Файл успешно удален: " + kDb,
+          "Файл \"" + restored + "\" успешно переименован в \"" + kDb + "\"",
+          "Ремонт базы данных успешно завершен!",
+      }));
   // The rebuilt file validates clean with the server's own gfix and keeps the untouched table.
   const testsupport::ToolResult validation = testsupport::ValidateFull(server_, kDb);
   EXPECT_EQ((validation.out + validation.err).find_first_not_of(" \t\r\n"), std::string::npos)

@@ -2,7 +2,11 @@
 // sees them, from the safety copy to the replaced file.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <iostream>
+#include <map>
+#include <optional>
+#include <stdexcept>
 
 #include "os/Files.h"
 #include "server/FixedPaths.h"
@@ -18,22 +22,52 @@ using testsupport::DamageKind;
 namespace {
 
 constexpr int kRows = 3000;
+const char* const kTables[] = {"CUSTOMERS", "DOCUMENTS", "SALES"};
 
-class RepairOfDamage : public ::testing::TestWithParam<DamageKind> {};
+// Our own count through isql; nothing when the table cannot be read.
+std::optional<std::int64_t> OwnCount(const testsupport::FbTestServer& server, const std::string& db,
+                                     const std::string& table) {
+  try {
+    return testsupport::CountRows(server, db, table);
+  } catch (const std::runtime_error&) {
+    return std::nullopt;
+  }
+}
+
+std::string Figure(const std::optional<std::int64_t>& rows) {
+  return rows ? std::to_string(*rows) : "не удалось подсчитать";
+}
+
+std::string Contains(const std::vector<std::string>& records, const std::string& record) {
+  return std::find(records.begin(), records.end(), record) != records.end() ? record : "";
+}
+
+struct DamageCase {
+  DamageKind kind;
+  bool reportsLoss;  // the row report box follows the success box
+};
+
+class RepairOfDamage : public ::testing::TestWithParam<DamageCase> {};
 
 TEST_P(RepairOfDamage, ReplacesTheDatabaseWithAValidRebuildAndKeepsTheDamagedCopy) {
   const auto server = Server();
-  RepairSandbox sandbox(server, "repair-" + testsupport::DamageKindName(GetParam()));
+  const DamageKind kind = GetParam().kind;
+  RepairSandbox sandbox(server, "repair-" + testsupport::DamageKindName(kind));
   const std::string db = sandbox.Database();
   testsupport::CreateTestDatabase(server, db, kRows, /*blobs=*/true);
   const auto customersBefore = testsupport::CountRows(server, db, "CUSTOMERS");
-  const auto salesBefore = testsupport::CountRows(server, db, "SALES");
-  const auto damage = testsupport::Damage(server, db, GetParam());
+  const auto documentsBefore = testsupport::CountRows(server, db, "DOCUMENTS");
+  const auto damage = testsupport::Damage(server, db, kind);
+  std::map<std::string, std::optional<std::int64_t>> damaged;
+  for (const char* table : kTables)
+    damaged[table] = OwnCount(server, db, table);
   const std::string damagedBytes = ReadBytes(db);
   const auto identityBefore = os::IdentityOf(db);
 
   ScriptedDialogs dialogs;
   dialogs.Save(sandbox.DefaultSafetyCopy()).Box(DialogResult::Ok, SuccessBox());
+  if (GetParam().reportsLoss)
+    dialogs.Box(DialogResult::Ok, RowLossBox());
   const auto error = RunRepair(sandbox, dialogs);
 
   ASSERT_FALSE(error) << *error << "\n" << dialogs.Transcript();
@@ -43,32 +77,76 @@ TEST_P(RepairOfDamage, ReplacesTheDatabaseWithAValidRebuildAndKeepsTheDamagedCop
       << "the replaced file does not validate clean";
   EXPECT_EQ(ReadBytes(sandbox.DefaultSafetyCopy()), damagedBytes)
       << "the safety copy differs from the damaged file";
-  EXPECT_TRUE(RecordsAre(sandbox.Records(), SuccessRecords(db, sandbox.DefaultSafetyCopy()),
-                         RecheckOutcome()));
+  const auto records = sandbox.Records();
+  EXPECT_TRUE(
+      RecordsAre(records, SuccessRecords(db, sandbox.DefaultSafetyCopy()), RecheckOutcome()));
   EXPECT_FALSE(Exists(sandbox.DataDir() + "/VELMAR.db_backup1"));
   EXPECT_FALSE(Exists(sandbox.DataDir() + "/VELMAR.db_restored1"));
   EXPECT_FALSE(Exists(paths::ToolLog()));
 
-  const auto customersAfter = testsupport::CountRows(server, db, "CUSTOMERS");
-  const auto salesAfter = testsupport::CountRows(server, db, "SALES");
-  EXPECT_EQ(customersAfter, customersBefore) << "the damage was in SALES only";
-  EXPECT_LE(salesAfter, salesBefore);
-  EXPECT_GT(salesAfter, 0);
-  std::cout << "[ rows     ] " << testsupport::DamageKindName(GetParam()) << " (" << damage.what
-            << "): CUSTOMERS " << customersBefore << " -> " << customersAfter << ", SALES "
-            << salesBefore << " -> " << salesAfter << std::endl;
+  // The figures the repair reports are the ones we count ourselves, before and after.
+  std::map<std::string, std::optional<std::int64_t>> repaired;
+  bool mayHaveLost = false;
+  std::string rowsSeen;
+  for (const char* table : kTables) {
+    repaired[table] = OwnCount(server, db, table);
+    ASSERT_TRUE(repaired[table]) << table << " cannot be counted in the repaired file";
+    const std::string record = std::string("Таблица ") + table + ": записей до ремонта " +
+                               Figure(damaged[table]) + ", после ремонта " +
+                               Figure(repaired[table]);
+    EXPECT_EQ(Contains(records, record), record) << ::testing::PrintToString(records);
+    mayHaveLost |= !damaged[table] || *repaired[table] < *damaged[table];
+    rowsSeen += std::string(" ") + table + " " + Figure(damaged[table]) + " -> " +
+                Figure(repaired[table]) + ";";
+  }
+  EXPECT_EQ(repaired["CUSTOMERS"], customersBefore) << "the damage was not in CUSTOMERS";
+  if (kind != DamageKind::ZeroBlobPage) {
+    EXPECT_EQ(repaired["DOCUMENTS"], documentsBefore) << "the damage was not in DOCUMENTS";
+  }
+  EXPECT_GT(*repaired["SALES"], 0);
+  EXPECT_EQ(mayHaveLost, GetParam().reportsLoss) << rowsSeen;
+
+  const std::string reportFile = paths::SafetyCopyFolder() + "/VELMAR_BACKUP.txt";
+  if (GetParam().reportsLoss) {
+    const auto boxes = dialogs.Boxes();
+    ASSERT_EQ(boxes.size(), 2u);
+    const std::string salesLine = "SALES: до ремонта " + Figure(damaged["SALES"]) +
+                                  ", после ремонта " + Figure(repaired["SALES"]) + "\r\n";
+    EXPECT_NE(boxes[1].text.find(salesLine), std::string::npos) << boxes[1].text;
+    EXPECT_EQ(boxes[1].text.find("CUSTOMERS"), std::string::npos) << boxes[1].text;
+    EXPECT_TRUE(boxes[1].text.ends_with("Отчет сохранен в файле:\r\n" + reportFile))
+        << boxes[1].text;
+    EXPECT_NE(ReadBytes(reportFile).find(salesLine), std::string::npos);
+  } else {
+    EXPECT_FALSE(Exists(reportFile)) << "a report of no loss";
+  }
+  std::cout << "[ rows     ] " << testsupport::DamageKindName(kind) << " (" << damage.what
+            << "):" << rowsSeen << std::endl;
 }
 
 INSTANTIATE_TEST_SUITE_P(Repairable, RepairOfDamage,
-                         ::testing::Values(DamageKind::RecordGarbage, DamageKind::ZeroDataPage,
-                                           DamageKind::IndexGarbage, DamageKind::ZeroBlobPage),
+                         ::testing::Values(DamageCase{DamageKind::RecordGarbage, true},
+                                           DamageCase{DamageKind::ZeroDataPage, true},
+                                           DamageCase{DamageKind::IndexGarbage, false},
+                                           DamageCase{DamageKind::ZeroBlobPage, false}),
                          [](const auto& info) {
-                           std::string name = testsupport::DamageKindName(info.param);
+                           std::string name = testsupport::DamageKindName(info.param.kind);
                            std::erase(name, '-');
                            return name;
                          });
 
-TEST(RepairBeyondRescue, AZeroedPointerPageStopsAtTheBackupAndLeavesTheMendedFile) {
+// The backup stops at SALES, whose count fails too: the operator is offered the rest.
+BoxExpectation SalvageQuestion() {
+  BoxExpectation box;
+  box.caption = "Внимание!";
+  box.textContains = "не читаются таблицы\r\nSALES\r\n";
+  box.buttons = DialogButtons::YesNo;
+  box.icon = DialogIcon::Warning;
+  box.defaultButton = 1;
+  return box;
+}
+
+TEST(RepairBeyondRescue, AZeroedPointerPageAnsweredNoStopsAtTheBackupAndLeavesTheMendedFile) {
   const auto server = Server();
   RepairSandbox sandbox(server, "repair-pointer-page");
   const std::string db = sandbox.Database();
@@ -78,7 +156,7 @@ TEST(RepairBeyondRescue, AZeroedPointerPageStopsAtTheBackupAndLeavesTheMendedFil
   const auto identityBefore = os::IdentityOf(db);
 
   ScriptedDialogs dialogs;
-  dialogs.Save(sandbox.DefaultSafetyCopy());
+  dialogs.Save(sandbox.DefaultSafetyCopy()).Box(DialogResult::No, SalvageQuestion());
   const auto error = RunRepair(sandbox, dialogs);
 
   ASSERT_TRUE(error) << "the repair of a zeroed pointer page reported success";
@@ -88,11 +166,59 @@ TEST(RepairBeyondRescue, AZeroedPointerPageStopsAtTheBackupAndLeavesTheMendedFil
   EXPECT_EQ(ReadBytes(sandbox.DefaultSafetyCopy()), damagedBytes);
   std::vector<std::string> expected = RecordsUpToBackup(db, sandbox.DefaultSafetyCopy());
   expected.push_back("Лог резервной копии не содержит признака окончания резервирования:\r\n*");
+  expected.push_back("Восстановление базы данных без записей таблиц отклонено пользователем");
   expected.push_back("Ошибка функции ремонта базы данных: " + BackupFailedText());
   EXPECT_TRUE(RecordsAre(sandbox.Records(), expected, RecheckOutcome()));
   EXPECT_FALSE(Exists(sandbox.DataDir() + "/VELMAR.db_backup1")) << "intermediate backup left";
   EXPECT_FALSE(Exists(sandbox.DataDir() + "/VELMAR.db_restored1"));
   EXPECT_FALSE(Exists(paths::ToolLog())) << "tool log left";
+}
+
+TEST(RepairBeyondRescue, AZeroedPointerPageAnsweredYesRebuildsEverythingButThatTable) {
+  const auto server = Server();
+  RepairSandbox sandbox(server, "repair-pointer-page-salvage");
+  const std::string db = sandbox.Database();
+  testsupport::CreateTestDatabase(server, db, kRows, /*blobs=*/false);
+  const auto customersBefore = testsupport::CountRows(server, db, "CUSTOMERS");
+  const auto documentsBefore = testsupport::CountRows(server, db, "DOCUMENTS");
+  testsupport::Damage(server, db, DamageKind::ZeroPointerPage);
+  const std::string damagedBytes = ReadBytes(db);
+  const auto identityBefore = os::IdentityOf(db);
+
+  ScriptedDialogs dialogs;
+  dialogs.Save(sandbox.DefaultSafetyCopy())
+      .Box(DialogResult::Yes, SalvageQuestion())
+      .Box(DialogResult::Ok, SuccessBox())
+      .Box(DialogResult::Ok, RowLossBox());
+  const auto error = RunRepair(sandbox, dialogs);
+
+  ASSERT_FALSE(error) << *error << "\n" << dialogs.Transcript();
+  EXPECT_NE(os::IdentityOf(db), identityBefore) << "the database file was not replaced";
+  const auto validation = testsupport::ValidateFull(server, db);
+  EXPECT_EQ(Blank(validation.err) + Blank(validation.out), "");
+  EXPECT_EQ(testsupport::CountRows(server, db, "CUSTOMERS"), customersBefore);
+  EXPECT_EQ(testsupport::CountRows(server, db, "DOCUMENTS"), documentsBefore);
+  EXPECT_EQ(testsupport::CountRows(server, db, "SALES"), 0);
+  EXPECT_EQ(ReadBytes(sandbox.DefaultSafetyCopy()), damagedBytes) << "the copy is not the original";
+
+  const std::string emptied =
+      "SALES: до ремонта не удалось подсчитать, после ремонта 0 (таблица не читалась и "
+      "восстановлена без записей)";
+  const auto boxes = dialogs.Boxes();
+  ASSERT_EQ(boxes.size(), 3u);
+  EXPECT_NE(boxes[2].text.find(emptied + "\r\n"), std::string::npos) << boxes[2].text;
+  EXPECT_NE(ReadBytes(paths::SafetyCopyFolder() + "/VELMAR_BACKUP.txt").find(emptied),
+            std::string::npos);
+  const auto records = sandbox.Records();
+  for (const std::string& record :
+       {std::string("Будет выполнено восстановление базы данных без записей таблиц: SALES"),
+        std::string("Таблица SALES: записей до ремонта не удалось подсчитать, после ремонта 0 "
+                    "(таблица не читалась и восстановлена без записей)"),
+        std::string("Ремонт базы данных успешно завершен!")}) {
+    EXPECT_NE(std::find(records.begin(), records.end(), record), records.end()) << record;
+  }
+  EXPECT_FALSE(Exists(sandbox.DataDir() + "/VELMAR.db_backup1"));
+  EXPECT_FALSE(Exists(sandbox.DataDir() + "/VELMAR.db_restored1"));
 }
 
 // gbak gives up on a record whose NOT NULL column holds NULL: the new file is half made.

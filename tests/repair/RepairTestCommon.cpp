@@ -41,6 +41,16 @@ BoxExpectation SuccessBox() {
   return box;
 }
 
+BoxExpectation RowLossBox() {
+  BoxExpectation box;
+  box.caption = "Внимание!";
+  box.textContains =
+      "Ремонт базы данных завершен, но в некоторых таблицах записи могли быть потеряны.\r\n";
+  box.buttons = DialogButtons::Ok;
+  box.icon = DialogIcon::Warning;
+  return box;
+}
+
 std::vector<std::string> RecordsUpToBackup(const std::string& database, const std::string& copy) {
   return {
       "Начало ремонта базы данных: " + database,
@@ -61,6 +71,9 @@ std::vector<std::string> SuccessRecords(const std::string& database, const std::
           "Создание резервной копии успешно завершено",
           "Будет выполнено восстановление базы данных из резервной копии",
           "Восстановление из резервной копии прошло успешно!",
+          "Таблица CUSTOMERS: *",
+          "Таблица DOCUMENTS: *",
+          "Таблица SALES: *",
           "Будет выполнена попытка заменить файл \"" + database + "\" на \"" + restored + "\"",
           "Файл успешно удален: " + database,
           "Файл \"" + restored + "\" успешно переименован в \"" + database + "\"",
@@ -70,7 +83,8 @@ std::vector<std::string> SuccessRecords(const std::string& database, const std::
 }
 
 std::vector<std::string> RecheckOutcome() {
-  return {"Повторная проверка завершена"};
+  return {"Повторная проверка завершена", "Не удалось подсчитать записи в табл*",
+          "Отчет о ремонте сохранен в файле: *"};
 }
 
 std::string SessionLogPath() {

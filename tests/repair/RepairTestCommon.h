@@ -24,10 +24,12 @@ std::optional<std::string> RunRepairOn(const std::string& databaseFile, Scripted
 
 // The success box the rebuild shows after the replacement.
 BoxExpectation SuccessBox();
+// The box that follows it when rows may have been lost.
+BoxExpectation RowLossBox();
 
-// Every record of a repair that ends with the replacement, in order.
+// Every record of a repair of a test database that ends with the replacement, in order.
 std::vector<std::string> SuccessRecords(const std::string& database, const std::string& copy);
-// Records a repair may or may not write, depending on what the mend left.
+// Records a repair may or may not write, depending on the damage and what the mend left.
 std::vector<std::string> RecheckOutcome();
 // The records up to the end of the backup.
 std::vector<std::string> RecordsUpToBackup(const std::string& database, const std::string& copy);

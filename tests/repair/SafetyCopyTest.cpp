@@ -3,6 +3,7 @@
 // before anything is copied.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "server/FixedPaths.h"
@@ -181,8 +182,13 @@ TEST_F(ReplacingAnOldFile, InTheDefaultFolderNoQuestionIsAsked) {
   ScriptedDialogs dialogs;  // a question would be an unexpected box
   dialogs.Save(chosen).Box(DialogResult::Ok, SuccessBox());
   ASSERT_EQ(RunRepair(*sandbox_, dialogs), std::nullopt) << dialogs.Transcript();
-  EXPECT_EQ(dialogs.Boxes().size(), 1u);
+  EXPECT_EQ(dialogs.Boxes().size(), 1u) << "a repair that lost nothing reports nothing";
   ExpectCopied(chosen);
+  // The figures are still in the log, but no report goes beside the copy.
+  const auto records = sandbox_->Records();
+  const std::string sales = "Таблица SALES: записей до ремонта 100, после ремонта 100";
+  EXPECT_NE(std::find(records.begin(), records.end(), sales), records.end());
+  EXPECT_FALSE(Exists(paths::SafetyCopyFolder() + "/old.txt"));
 }
 
 TEST_F(ReplacingAnOldFile, ANameWithBackupInAnyCaseAsksNothing) {

@@ -1,0 +1,20 @@
+// What the repair may ask of the rebuild beyond the plain backup, restore and replacement.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "os/Exception.h"
+
+struct RebuildOptions {
+  // gbak's -skip_data pattern: the rows of the matching tables are left out of the backup.
+  // Empty: every row is backed up.
+  std::string skipDataPattern;
+  // Runs on the restored file, after the restore succeeded and right before it takes the
+  // database file's place.
+  std::function<void(const std::string& restoredFile)> beforeReplacement;
+};
+
+// The backup stopped before its end (gbak's end marker is missing): typically a table that
+// cannot be read at all.
+VELMAR_DECLARE_EXCEPTION(EBackupUnfinished, Exception);

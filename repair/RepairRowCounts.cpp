@@ -1,0 +1,101 @@
+#include "repair/RepairRowCounts.h"
+
+#include <cstdio>
+
+#include "log/HuxLogger.h"
+#include "log/SessionLog.h"
+#include "os/CodePage.h"
+#include "os/Exception.h"
+#include "os/File.h"
+#include "os/Format.h"
+#include "os/SystemError.h"
+#include "os/Time.h"
+#include "progress/ProgressViewer.h"
+#include "server/FBUtils.h"
+
+namespace {
+
+constexpr char kCountCaption[] = "Подсчет записей в таблицах базы данных...";
+constexpr char kCountFailed[] = "Не удалось подсчитать записи в таблицах базы данных \"%s\": %s";
+constexpr char kTableCountFailed[] =
+    "Не удалось подсчитать записи в таблице %s базы данных \"%s\": %s";
+constexpr char kReportSaved[] = "Отчет о ремонте сохранен в файле: ";
+constexpr char kReportNotSaved[] = "Не удалось сохранить отчет о ремонте в файл \"%s\": %s";
+
+void Record(const std::string& text) {
+  SessionLog().Write(text, llPlain);
+}
+
+std::string TimeStamp() {
+  const os::LocalTime t = os::LocalTimeNow();
+  char text[32];
+  std::snprintf(text, sizeof text, "%02d.%02d.%04d %02d:%02d:%02d", t.day, t.month, t.year, t.hour,
+                t.minute, t.second);
+  return text;
+}
+
+// The report in the system's code page, so that the plainest text viewer shows it.
+bool WriteReportFile(const std::string& path, const std::string& utf8, std::string* error) {
+  auto file = os::File::Open(path, os::File::Mode::CreateExclusive);
+  if (!file) {
+    *error = os::LastErrorText();
+    return false;
+  }
+  try {
+    const std::string bytes = os::Utf8ToAnsi(utf8);
+    file->Write(bytes.data(), bytes.size());
+    file->Close();
+  } catch (const Exception& e) {
+    *error = e.Message();
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+rowcount::TableRowCounts CountRowsForRepair(const std::string& databaseFile) {
+  rowcount::TableRowCounts counts;
+  auto* viewer = new TProgressViewer(kCountCaption, /*showPercent=*/false, /*canCancel=*/false);
+  try {
+    rowcount::Login login{"127.0.0.1", GetFBPort(), "SYSDBA", GetFBPassword()};
+    counts = rowcount::CountTableRows(login, databaseFile, [viewer](const std::string& table) {
+      viewer->SetString(10, table, 0, false, 0x008000, 1, 12, "");
+    });
+  } catch (const Exception& e) {
+    counts.tables.clear();
+    counts.error = e.Message();
+  }
+  viewer->Terminate();
+  if (counts.error)
+    Record(Format(kCountFailed, {databaseFile, *counts.error}));
+  for (const auto& table : counts.tables)
+    if (!table.rows)
+      Record(Format(kTableCountFailed, {table.table, databaseFile, table.error}));
+  return counts;
+}
+
+void RecordRowFigures(const RowReport& report) {
+  for (const TableChange& change : report.Tables())
+    Record(rowreporttext::Record(change));
+}
+
+void ReportRowLosses(OperatorDialogs& dialogs, const RowReport& report,
+                     const std::string& databaseFile, const std::string& safetyCopy) {
+  const std::vector<TableChange> tables = report.Tables();
+  const std::vector<TableChange> losses = report.Losses();
+  if (losses.empty())
+    return;
+  std::string reportFile = rowreporttext::FilePath(safetyCopy);
+  std::string error;
+  if (WriteReportFile(reportFile,
+                      rowreporttext::FileText(tables, databaseFile, safetyCopy, TimeStamp()),
+                      &error)) {
+    Record(kReportSaved + reportFile);
+  } else {
+    Record(Format(kReportNotSaved, {reportFile, error}));
+    reportFile.clear();
+  }
+  dialogs.ShowMessage(rowreporttext::kBoxCaption, rowreporttext::BoxText(losses, reportFile),
+                      DialogButtons::Ok, DialogIcon::Warning);
+}

@@ -1,0 +1,110 @@
+#include "repair/RowReport.h"
+
+#include <algorithm>
+#include <map>
+
+#include "os/CodePage.h"
+#include "os/Files.h"
+#include "os/Format.h"
+
+bool TableChange::MayHaveLostRows() const {
+  return emptied || !before || !after || *after < *before;
+}
+
+std::vector<TableChange> RowReport::Tables() const {
+  std::map<std::string, TableChange> byName;
+  for (const auto& table : before_.tables) {
+    TableChange& change = byName[table.table];
+    change.table = table.table;
+    change.before = table.rows;
+  }
+  for (const auto& table : after_.tables) {
+    TableChange& change = byName[table.table];
+    change.table = table.table;
+    change.after = table.rows;
+  }
+  for (const std::string& name : emptied_) {
+    if (auto found = byName.find(name); found != byName.end())
+      found->second.emptied = true;
+  }
+  std::vector<TableChange> tables;
+  for (auto& [name, change] : byName)
+    tables.push_back(std::move(change));
+  return tables;
+}
+
+std::vector<TableChange> RowReport::Losses() const {
+  std::vector<TableChange> losses = Tables();
+  std::erase_if(losses, [](const TableChange& change) { return !change.MayHaveLostRows(); });
+  return losses;
+}
+
+namespace rowreporttext {
+
+namespace {
+
+// A box taller than the screen is no use; the file has them all.
+constexpr std::size_t kBoxTables = 10;
+
+std::string Figure(const std::optional<std::int64_t>& rows) {
+  return rows ? std::to_string(*rows) : std::string("не удалось подсчитать");
+}
+
+std::string EmptiedNote(const TableChange& change) {
+  return change.emptied ? " (таблица не читалась и восстановлена без записей)" : "";
+}
+
+std::string Line(const TableChange& change) {
+  return Format("%s: до ремонта %s, после ремонта %s",
+                {change.table, Figure(change.before), Figure(change.after)}) +
+         EmptiedNote(change);
+}
+
+}  // namespace
+
+std::string Record(const TableChange& change) {
+  return Format("Таблица %s: записей до ремонта %s, после ремонта %s",
+                {change.table, Figure(change.before), Figure(change.after)}) +
+         EmptiedNote(change);
+}
+
+std::string BoxText(const std::vector<TableChange>& losses, const std::string& reportFile) {
+  std::string text =
+      "Ремонт базы данных завершен, но в некоторых таблицах записи могли быть потеряны.\r\n"
+      "Проверьте данные этих таблиц и при необходимости введите их заново:\r\n";
+  for (std::size_t i = 0; i < losses.size() && i < kBoxTables; ++i)
+    text += Line(losses[i]) + "\r\n";
+  if (losses.size() > kBoxTables) {
+    text += Format("и еще таблиц: %d (полный список в отчете)\r\n",
+                   {static_cast<std::int64_t>(losses.size() - kBoxTables)});
+  }
+  if (!reportFile.empty())
+    text += "Отчет сохранен в файле:\r\n" + reportFile;
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+    text.pop_back();
+  return text;
+}
+
+std::string FileText(const std::vector<TableChange>& tables, const std::string& databaseFile,
+                     const std::string& safetyCopy, const std::string& timeStamp) {
+  std::string text = "Отчет о ремонте базы данных\r\n";
+  text += "Дата ремонта: " + timeStamp + "\r\n";
+  text += "База данных: " + databaseFile + "\r\n";
+  text += "Копия поврежденной базы данных: " + safetyCopy + "\r\n\r\n";
+  text += "Записи могли быть потеряны в таблицах:\r\n";
+  for (const TableChange& change : tables)
+    if (change.MayHaveLostRows())
+      text += Line(change) + "\r\n";
+  text += "\r\nЧисло записей во всех таблицах:\r\n";
+  for (const TableChange& change : tables)
+    text += Line(change) + "\r\n";
+  return text;
+}
+
+std::string FilePath(const std::string& safetyCopy) {
+  const std::string path = os::ChangeFileExt(safetyCopy, ".txt");
+  // A copy that itself ends in .txt must never be overwritten by its report.
+  return os::SameTextLocale(path, safetyCopy) ? safetyCopy + ".txt" : path;
+}
+
+}  // namespace rowreporttext

@@ -1,0 +1,54 @@
+// What the repair cost, table by table: the rows counted before the mend and in the rebuilt
+// file, and the tables whose rows had to be left behind. The operator learns which records
+// to enter again; a repair that loses nothing adds nothing for the operator to read.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "server/FbRowCounter.h"
+
+struct TableChange {
+  std::string table;
+  std::optional<std::int64_t> before;  // nothing: could not be counted
+  std::optional<std::int64_t> after;
+  bool emptied = false;  // rebuilt without its rows because it could not be read
+
+  // Fewer rows, or no way to know that nothing was lost.
+  bool MayHaveLostRows() const;
+};
+
+class RowReport {
+ public:
+  void SetBefore(rowcount::TableRowCounts counts) { before_ = std::move(counts); }
+  void SetAfter(rowcount::TableRowCounts counts) { after_ = std::move(counts); }
+  void MarkEmptied(const std::vector<std::string>& tables) { emptied_ = tables; }
+
+  // Every table seen before or after, by name.
+  std::vector<TableChange> Tables() const;
+  // The tables the operator has to look at; none when nothing was lost.
+  std::vector<TableChange> Losses() const;
+
+ private:
+  rowcount::TableRowCounts before_;
+  rowcount::TableRowCounts after_;
+  std::vector<std::string> emptied_;
+};
+
+namespace rowreporttext {
+
+// One session log record per table: "Таблица SALES: записей до ремонта 3000, после ремонта 2973".
+std::string Record(const TableChange& change);
+// The box shown after the success box; `reportFile` empty when the file could not be written.
+std::string BoxText(const std::vector<TableChange>& losses, const std::string& reportFile);
+// The text file beside the safety copy (UTF-8, CR LF).
+std::string FileText(const std::vector<TableChange>& tables, const std::string& databaseFile,
+                     const std::string& safetyCopy, const std::string& timeStamp);
+// The file's path: the safety copy's, with the extension ".txt".
+std::string FilePath(const std::string& safetyCopy);
+
+inline constexpr const char* kBoxCaption = "Внимание!";
+
+}  // namespace rowreporttext

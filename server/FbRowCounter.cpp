@@ -1,0 +1,262 @@
+#include "server/FbRowCounter.h"
+
+#include <firebird/Interface.h>
+
+#include <cstring>
+#include <vector>
+
+#include "os/Exception.h"
+#include "server/FbServiceClientLibrary.h"
+
+using Firebird::FbException;
+using Firebird::IAttachment;
+using Firebird::IMaster;
+using Firebird::IMessageMetadata;
+using Firebird::IMetadataBuilder;
+using Firebird::IProvider;
+using Firebird::IResultSet;
+using Firebird::IStatus;
+using Firebird::ITransaction;
+using Firebird::IUtil;
+using Firebird::IXpbBuilder;
+using Firebird::ThrowStatusWrapper;
+
+namespace rowcount {
+
+namespace {
+
+constexpr unsigned kCharsetUtf8 = 4;
+constexpr unsigned kNameBytes = 1024;  // any metadata name in UTF-8
+
+// Persistent tables only: views have no rows of their own, an external table's file may be
+// anywhere, temporary tables are empty for every new attachment.
+constexpr char kUserTables[] =
+    "select trim(rdb$relation_name) from rdb$relations"
+    " where coalesce(rdb$system_flag, 0) = 0 and rdb$view_blr is null"
+    " and rdb$external_file is null and coalesce(rdb$relation_type, 0) = 0"
+    " order by 1";
+
+// The library's text for a failure, its lines joined by line breaks.
+std::string StatusText(IUtil* util, IStatus* status) {
+  std::vector<char> buffer(4096);
+  util->formatStatus(buffer.data(), static_cast<unsigned>(buffer.size()), status);
+  std::string text;
+  for (const char* c = buffer.data(); *c != '\0'; ++c)
+    text += *c == '\n' ? std::string("\r\n") : std::string(1, *c);
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
+    text.pop_back();
+  return text;
+}
+
+std::string QuotedIdentifier(const std::string& name) {
+  std::string quoted = "\"";
+  for (char c : name) {
+    quoted += c;
+    if (c == '"')
+      quoted += '"';
+  }
+  return quoted + "\"";
+}
+
+// A reference-counted interface of the library, released when the holder goes.
+template <typename T>
+class Held {
+ public:
+  Held() = default;
+  explicit Held(T* p) : p_(p) {}
+  ~Held() { Reset(); }
+  Held(const Held&) = delete;
+  Held& operator=(const Held&) = delete;
+  T* operator->() const { return p_; }
+  T* Get() const { return p_; }
+  T* Release() {
+    T* p = p_;
+    p_ = nullptr;
+    return p;
+  }
+  void Reset(T* p = nullptr) {
+    if (p_ != nullptr)
+      p_->release();
+    p_ = p;
+  }
+
+ private:
+  T* p_ = nullptr;
+};
+
+// One attachment and what every query needs.
+class Reader {
+ public:
+  Reader(IMaster* master, const Login& login, const std::string& databaseFile)
+      : master_(master), util_(master->getUtilInterface()), status_(master->getStatus()) {
+    Held<IProvider> provider(master->getDispatcher());
+    IXpbBuilder* dpb = util_->getXpbBuilder(&status_, IXpbBuilder::DPB, nullptr, 0);
+    try {
+      dpb->insertString(&status_, isc_dpb_user_name, login.userName.c_str());
+      dpb->insertString(&status_, isc_dpb_password, login.password.c_str());
+      dpb->insertString(&status_, isc_dpb_lc_ctype, "UTF8");
+      dpb->insertTag(&status_, isc_dpb_utf8_filename);
+      // Reading must not set the server to clean up record versions on damaged pages.
+      dpb->insertTag(&status_, isc_dpb_no_garbage_collect);
+      const std::string name = login.host + "/" + std::to_string(login.port) + ":" + databaseFile;
+      attachment_ = provider->attachDatabase(&status_, name.c_str(), dpb->getBufferLength(&status_),
+                                             dpb->getBuffer(&status_));
+    } catch (...) {
+      dpb->dispose();
+      status_.dispose();  // the destructor will not run
+      throw;
+    }
+    dpb->dispose();
+  }
+  ~Reader() {
+    if (attachment_ != nullptr) {
+      try {
+        attachment_->detach(&status_);
+      } catch (const FbException&) {
+        attachment_->release();
+      }
+    }
+    status_.dispose();
+  }
+  Reader(const Reader&) = delete;
+  Reader& operator=(const Reader&) = delete;
+
+  std::string Text(const FbException& e) { return StatusText(util_, e.getStatus()); }
+
+  std::vector<std::string> UserTables() {
+    Transaction transaction(*this);
+    Held<IMessageMetadata> meta(Metadata(SQL_VARYING, kNameBytes, kCharsetUtf8));
+    std::vector<unsigned char> row(meta->getMessageLength(&status_));
+    const unsigned offset = meta->getOffset(&status_, 0);
+    const unsigned nullOffset = meta->getNullOffset(&status_, 0);
+    Held<IResultSet> cursor(attachment_->openCursor(&status_, transaction.Get(), 0, kUserTables,
+                                                    SQL_DIALECT_V6, nullptr, nullptr, meta.Get(),
+                                                    nullptr, 0));
+    std::vector<std::string> names;
+    while (cursor->fetchNext(&status_, row.data()) == IStatus::RESULT_OK) {
+      if (*reinterpret_cast<short*>(row.data() + nullOffset) != 0)
+        continue;
+      std::uint16_t length = 0;
+      std::memcpy(&length, row.data() + offset, sizeof length);
+      names.emplace_back(reinterpret_cast<const char*>(row.data() + offset + 2), length);
+    }
+    cursor->close(&status_);
+    cursor.Release();
+    transaction.Commit();
+    return names;
+  }
+
+  std::int64_t Count(const std::string& table) {
+    Transaction transaction(*this);
+    Held<IMessageMetadata> meta(Metadata(SQL_INT64, sizeof(std::int64_t), 0));
+    std::vector<unsigned char> row(meta->getMessageLength(&status_));
+    const std::string sql = "select count(*) from " + QuotedIdentifier(table);
+    Held<IResultSet> cursor(attachment_->openCursor(&status_, transaction.Get(), 0, sql.c_str(),
+                                                    SQL_DIALECT_V6, nullptr, nullptr, meta.Get(),
+                                                    nullptr, 0));
+    std::int64_t rows = 0;
+    if (cursor->fetchNext(&status_, row.data()) == IStatus::RESULT_OK)
+      std::memcpy(&rows, row.data() + meta->getOffset(&status_, 0), sizeof rows);
+    cursor->close(&status_);
+    cursor.Release();
+    transaction.Commit();
+    return rows;
+  }
+
+ private:
+  // Read-only snapshot; rolled back when left by an error.
+  class Transaction {
+   public:
+    explicit Transaction(Reader& reader) : reader_(reader) {
+      IXpbBuilder* tpb = reader.util_->getXpbBuilder(&reader.status_, IXpbBuilder::TPB, nullptr, 0);
+      try {
+        tpb->insertTag(&reader.status_, isc_tpb_read);
+        tpb->insertTag(&reader.status_, isc_tpb_concurrency);
+        tpb->insertTag(&reader.status_, isc_tpb_nowait);
+        transaction_ = reader.attachment_->startTransaction(&reader.status_,
+                                                            tpb->getBufferLength(&reader.status_),
+                                                            tpb->getBuffer(&reader.status_));
+      } catch (...) {
+        tpb->dispose();
+        throw;
+      }
+      tpb->dispose();
+    }
+    ~Transaction() {
+      if (transaction_ == nullptr)
+        return;
+      try {
+        transaction_->rollback(&reader_.status_);
+      } catch (const FbException&) {
+        transaction_->release();
+      }
+    }
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+    ITransaction* Get() const { return transaction_; }
+    void Commit() {
+      transaction_->commit(&reader_.status_);
+      transaction_ = nullptr;
+    }
+
+   private:
+    Reader& reader_;
+    ITransaction* transaction_ = nullptr;
+  };
+
+  IMessageMetadata* Metadata(unsigned type, unsigned length, unsigned charset) {
+    Held<IMetadataBuilder> builder(master_->getMetadataBuilder(&status_, 1));
+    builder->setType(&status_, 0, type + 1);  // +1: the field may be NULL
+    builder->setLength(&status_, 0, length);
+    if (charset != 0)
+      builder->setCharSet(&status_, 0, charset);
+    return builder->getMetadata(&status_);
+  }
+
+  IMaster* master_;
+  IUtil* util_;
+  ThrowStatusWrapper status_;
+  IAttachment* attachment_ = nullptr;
+};
+
+}  // namespace
+
+TableRowCounts CountTableRows(const Login& login, const std::string& databaseFile,
+                              const std::function<void(const std::string&)>& onTable) {
+  TableRowCounts counts;
+  IMaster* master = nullptr;
+  try {
+    master = fbclient::Master();
+  } catch (const Exception& e) {
+    counts.error = e.Message();
+    return counts;
+  }
+  IUtil* util = master->getUtilInterface();
+  try {
+    Reader reader(master, login, databaseFile);
+    std::vector<std::string> names;
+    try {
+      names = reader.UserTables();
+    } catch (const FbException& e) {
+      counts.error = reader.Text(e);
+      return counts;
+    }
+    for (const std::string& name : names) {
+      if (onTable)
+        onTable(name);
+      TableRows table{name, std::nullopt, {}};
+      try {
+        table.rows = reader.Count(name);
+      } catch (const FbException& e) {
+        table.error = reader.Text(e);
+      }
+      counts.tables.push_back(std::move(table));
+    }
+  } catch (const FbException& e) {
+    counts.tables.clear();
+    counts.error = StatusText(util, e.getStatus());
+  }
+  return counts;
+}
+
+}  // namespace rowcount

@@ -1,0 +1,43 @@
+// Counts the rows of every user table of a database through the server's client library
+// (the same library the trial backup loads): one attachment, a read-only transaction per
+// table and "select count(*)". A table whose count fails (a damaged page) has no figure: its
+// count is unknown, never a guess; the other tables are still counted.
+//
+//   TableRowCounts counts = CountTableRows({"127.0.0.1", port, "SYSDBA", password}, path);
+//   if (counts.error) log(*counts.error);
+//   for (const auto& t : counts.tables) log(t.table, t.rows ? *t.rows : -1);
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace rowcount {
+
+struct Login {
+  std::string host;
+  std::int32_t port = 0;
+  std::string userName;
+  std::string password;
+};
+
+struct TableRows {
+  std::string table;                 // the name as the database keeps it, without quotes
+  std::optional<std::int64_t> rows;  // nothing when the count failed
+  std::string error;                 // the library's text when it failed
+};
+
+struct TableRowCounts {
+  std::vector<TableRows> tables;     // every user table, by name
+  std::optional<std::string> error;  // the database could not be read at all
+};
+
+// Never throws for a failure of the library, the server or the database: that is in
+// `error` (no tables at all) or in a table's own `error`. `onTable` is called before each
+// table is counted (to show which one).
+TableRowCounts CountTableRows(const Login& login, const std::string& databaseFile,
+                              const std::function<void(const std::string&)>& onTable = {});
+
+}  // namespace rowcount
