@@ -104,7 +104,7 @@ void Replace(OperatorDialogs& dialogs, const std::string& databaseFile,
   SessionLog().WriteFmt(kReplaceAttempt, {databaseFile, restoredFile}, llPlain);
   // Deleting a file the server has open succeeds on Linux, and every later write of the
   // program attached to it would go into the deleted file. The lock is refused while the
-  // server has the file open, and keeps it from opening the file until the new one is in place.
+  // server has the file open, and while it is held the server cannot open the old file.
   const std::unique_ptr<os::FileLock> notInUse = os::FileLock::TryExclusive(databaseFile);
   if (!notInUse || !os::RemoveFile(databaseFile))
     throw Exception(Format(kDeleteOldByHand, {databaseFile, restoredFile, databaseFile}));
