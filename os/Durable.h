@@ -12,6 +12,7 @@ namespace os {
 bool FlushFile(const std::string& path);
 // Makes the folder's entries durable: a file just made or renamed in it. Windows has no such
 // call (its file system journals the names itself), so there it only checks the folder exists.
+// An empty path is the current folder.
 bool FlushFolder(const std::string& path);
 // Gives `from` the name `to` in one step, replacing a file already at `to`: at any moment
 // `to` names either the old file or the new one. Both must be in one folder (one volume).

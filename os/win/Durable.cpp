@@ -19,7 +19,7 @@ bool FlushFile(const std::string& path) {
 }
 
 bool FlushFolder(const std::string& path) {
-  if (DirectoryExists(path))
+  if (path.empty() || DirectoryExists(path))
     return true;
   SetLastError(ERROR_PATH_NOT_FOUND);
   return false;
