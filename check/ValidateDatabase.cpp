@@ -64,6 +64,15 @@ std::string ValidationReport(const std::string& toolOutput) {
   return report;
 }
 
+bool ToolSaysDatabaseInUse(const std::string& toolOutput) {
+  return toolOutput.find(kInUsePhrase) != std::string::npos;
+}
+
+std::string DatabaseInUseMessage() {
+  return "Невозможно выполнить проверку базы данных, т.к. в данный момент база данных "
+         "используется другим приложением";
+}
+
 void ValidateDatabase(const std::string& databaseFile) {
   const std::string gfix = paths::Gfix();
   if (!os::FileExists(gfix))
@@ -87,10 +96,8 @@ void ValidateDatabase(const std::string& databaseFile) {
     return;
 
   const std::string report = ValidationReport(output);
-  if (report.find(kInUsePhrase) != std::string::npos)
-    throw Exception(
-        "Невозможно выполнить проверку базы данных, т.к. в данный момент база данных "
-        "используется другим приложением");
+  if (ToolSaysDatabaseInUse(report))
+    throw Exception(DatabaseInUseMessage());
   for (const char* phrase : kNotReachedPhrases)
     if (report.find(phrase) != std::string::npos)
       throw Exception(report);

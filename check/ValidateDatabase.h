@@ -19,3 +19,8 @@ void ValidateDatabase(const std::string& databaseFile);
 // The report made from the tool's output: its lines, each ended by CR LF, with the first
 // occurrence of each English heading replaced by its Russian one.
 std::string ValidationReport(const std::string& toolOutput);
+
+// gfix's refusal to work on a database that another application has attached, read from the
+// tool's output (the mend's as well as the validation's), and the operator's message for it.
+bool ToolSaysDatabaseInUse(const std::string& toolOutput);
+std::string DatabaseInUseMessage();

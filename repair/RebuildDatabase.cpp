@@ -1,11 +1,18 @@
 #include "repair/RebuildDatabase.h"
 
+#include <memory>
+#include <optional>
+
+#include "check/ValidateDatabase.h"
 #include "log/HuxLogger.h"
 #include "log/SessionLog.h"
+#include "os/CodePage.h"
 #include "os/Exception.h"
+#include "os/FileLock.h"
 #include "os/Files.h"
 #include "os/Format.h"
 #include "os/SystemError.h"
+#include "progress/ProgressViewer.h"
 #include "repair/RepairMessages.h"
 #include "repair/ToolLogText.h"
 #include "server/FBUtils.h"
@@ -46,6 +53,10 @@ void Backup(const std::string& command) {
     Record(kBackupNoMarker + text);
     throw EBackupUnfinished(BackupFailedMessage());
   }
+  if (toollog::ReportsError(text)) {
+    Record(kBackupErrors + text);
+    throw Exception(BackupFailedMessage());
+  }
   Record(kBackupDone);
 }
 
@@ -68,17 +79,34 @@ void Restore(const std::string& backupFile, const std::string& restoredFile) {
     Record(kRestoreNoMarker + text);
     throw Exception(RestoreFailedMessage());
   }
-  if (toollog::RestoreLeftUnusableDatabase(text, kRestoreEndMarker)) {
+  if (toollog::ReportsError(text) || toollog::LeftDatabaseOffline(text)) {
     Record(kRestoreUnusable + text);
     throw Exception(RestoreFailedMessage());
   }
   Record(kRestoreDone);
 }
 
+// gbak's word is not enough: the restored file takes the database's place only after the
+// validation finds it clean. Otherwise it stays beside the untouched database.
+void ProveRestoredFile(const std::string& restoredFile) {
+  try {
+    ValidateDatabase(restoredFile);
+  } catch (const EProgressCancelByUser&) {
+    throw;
+  } catch (const Exception& e) {
+    Record(kRestoredNotProven + e.Message());
+    throw Exception(RestoredFileNotProvenMessage());
+  }
+}
+
 void Replace(OperatorDialogs& dialogs, const std::string& databaseFile,
              const std::string& restoredFile) {
   SessionLog().WriteFmt(kReplaceAttempt, {databaseFile, restoredFile}, llPlain);
-  if (!os::RemoveFile(databaseFile))
+  // Deleting a file the server has open succeeds on Linux, and every later write of the
+  // program attached to it would go into the deleted file. The lock is refused while the
+  // server has the file open, and while it is held the server cannot open the old file.
+  const std::unique_ptr<os::FileLock> notInUse = os::FileLock::TryExclusive(databaseFile);
+  if (!notInUse || !os::RemoveFile(databaseFile))
     throw Exception(Format(kDeleteOldByHand, {databaseFile, restoredFile, databaseFile}));
   Record(kDeleted + databaseFile);
   if (!os::RenameFile(restoredFile, databaseFile))
@@ -93,6 +121,11 @@ void CleanUp(const std::string& backupFile) {
   os::RemoveFile(paths::ToolLog());
 }
 
+std::optional<os::FileIdentity> FolderIdentity(const std::string& file) {
+  const std::string folder = os::ExtractFileDir(file);
+  return os::IdentityOf(folder.empty() ? "." : folder);
+}
+
 }  // namespace
 
 std::string IntermediateBackupPath(const std::string& databaseFile) {
@@ -101,6 +134,20 @@ std::string IntermediateBackupPath(const std::string& databaseFile) {
 
 std::string RestoredFilePath(const std::string& databaseFile) {
   return os::ChangeFileExt(databaseFile, kRestoredExt);
+}
+
+bool NamesAScratchFile(const std::string& path, const std::string& databaseFile) {
+  for (const std::string& scratch :
+       {IntermediateBackupPath(databaseFile), RestoredFilePath(databaseFile), paths::ToolLog()}) {
+    if (os::SameTextLocale(path, scratch))
+      return true;
+    // The same folder may be spelled in many ways (relative, "..", a link).
+    const auto folder = FolderIdentity(path);
+    if (folder && folder == FolderIdentity(scratch) &&
+        os::SameTextLocale(os::ExtractFileName(path), os::ExtractFileName(scratch)))
+      return true;
+  }
+  return false;
 }
 
 void RebuildDatabase(OperatorDialogs& dialogs, const std::string& databaseFile,
@@ -115,6 +162,7 @@ void RebuildDatabase(OperatorDialogs& dialogs, const std::string& databaseFile,
     Backup(backupCommand);
     const std::string restoredFile = RestoredFilePath(databaseFile);
     Restore(backupFile, restoredFile);
+    ProveRestoredFile(restoredFile);
     if (options.beforeReplacement)
       options.beforeReplacement(restoredFile);
     Replace(dialogs, databaseFile, restoredFile);

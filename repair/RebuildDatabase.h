@@ -7,13 +7,18 @@
 #include "check/OperatorDialogs.h"
 #include "repair/RebuildOptions.h"
 
-// Returns after the replacement (and the operator's OK on the success box). Throws Exception
-// with the operator's message on every failure, after deleting its intermediate backup and
-// the tool log. Whatever the ending, either the database file stays at its path or the
-// restored file is complete beside it.
+// Returns after the replacement (and the operator's OK on the success box). The restored file
+// replaces the database only when gbak reported no error, the validation finds it clean and
+// no other program has the database open. Throws Exception with the operator's message on
+// every failure, after deleting its intermediate backup and the tool log. Whatever the ending,
+// either the database file stays at its path or the restored file is complete beside it.
 void RebuildDatabase(OperatorDialogs& dialogs, const std::string& databaseFile,
                      const RebuildOptions& options = {});
 
 // The files the stage makes beside the database.
 std::string IntermediateBackupPath(const std::string& databaseFile);
 std::string RestoredFilePath(const std::string& databaseFile);
+
+// True when `path` names a file the repair of `databaseFile` makes and deletes (the two
+// above and the tool log), in any letter case or spelling of its folder.
+bool NamesAScratchFile(const std::string& path, const std::string& databaseFile);

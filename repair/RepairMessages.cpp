@@ -6,9 +6,13 @@ namespace repairtext {
 
 namespace {
 
+std::string TheLogs() {
+  return "Подробности смотрите в логах:\r\n" + paths::SessionLogFile() + "\r\n" +
+         paths::ServerLog();
+}
+
 std::string SeeTheLogs() {
-  return "Вероятно база данных серьезно повреждена.\r\nПодробности смотрите в логах:\r\n" +
-         paths::SessionLogFile() + "\r\n" + paths::ServerLog();
+  return "Вероятно база данных серьезно повреждена.\r\n" + TheLogs();
 }
 
 }  // namespace
@@ -19,6 +23,12 @@ std::string BackupFailedMessage() {
 
 std::string RestoreFailedMessage() {
   return "Не удалось восстановить базу данных из резервной копии!\r\n" + SeeTheLogs();
+}
+
+std::string RestoredFileNotProvenMessage() {
+  return "Восстановленная база данных не прошла проверку!\r\n"
+         "Файл базы данных оставлен без изменений.\r\n" +
+         TheLogs();
 }
 
 }  // namespace repairtext

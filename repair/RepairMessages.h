@@ -29,6 +29,10 @@ inline constexpr const char* kRestoreNoMarker =
 inline constexpr const char* kRestoreUnusable =
     "Лог восстановления базы данных из резервной копии сообщает об ошибках, "
     "восстановленная база данных непригодна:\r\n";
+inline constexpr const char* kBackupErrors =
+    "Лог резервной копии сообщает об ошибках, резервная копия непригодна:\r\n";
+inline constexpr const char* kRestoredNotProven =
+    "Проверка восстановленной базы данных не пройдена:\r\n";
 inline constexpr const char* kRestoreDone = "Восстановление из резервной копии прошло успешно!";
 inline constexpr const char* kReplaceAttempt =
     "Будет выполнена попытка заменить файл \"%s\" на \"%s\"";
@@ -45,6 +49,14 @@ inline constexpr const char* kCopyOntoItself = "Нельзя копироват�
 inline constexpr const char* kOldFileNotDeleted = "Не удалось удалить старый файл \"%s\": %s";
 inline constexpr const char* kCopyFailed =
     "Не удалось скопировать базу данных в файл файл \"%s\": %s";
+inline constexpr const char* kCopyOnScratchName =
+    "Нельзя сохранить копию в файл \"%s\"!\r\n"
+    "Файл с таким именем программа создает при ремонте и затем удаляет.\r\n"
+    "Укажите другое имя файла.";
+inline constexpr const char* kDatabaseHasScratchName =
+    "Нельзя ремонтировать файл \"%s\"!\r\n"
+    "Файл с таким именем программа создает при ремонте и затем удаляет.\r\n"
+    "Переименуйте файл базы данных и повторите ремонт.";
 inline constexpr const char* kTempFileFailed = "Не удалось создать временный файл \"%s\": %s";
 inline constexpr const char* kNoBackupLog = "Не удалось сделать резервную копию базы данных!";
 inline constexpr const char* kRestoredMissing = "Ошибка восстановления. Файл не найден: ";
@@ -93,5 +105,7 @@ inline constexpr const char* kRestoreEndMarker = "gbak:finishing, closing, and g
 std::string BackupFailedMessage();
 // Five lines: the restore did not finish or left an unusable database.
 std::string RestoreFailedMessage();
+// Five lines: the restored file did not validate clean, so it did not replace the database.
+std::string RestoredFileNotProvenMessage();
 
 }  // namespace repairtext

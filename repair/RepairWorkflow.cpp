@@ -13,6 +13,7 @@
 #include "repair/RepairRowCounts.h"
 #include "repair/SafetyCopy.h"
 #include "repair/TableSalvage.h"
+#include "repair/ToolLogText.h"
 #include "server/FBUtils.h"
 #include "server/FixedPaths.h"
 #include "server/ToolCommands.h"
@@ -33,9 +34,19 @@ void CheckPrerequisites(const std::string& databaseFile) {
       throw Exception(kToolMissing + tool);
   if (!os::FileExists(databaseFile))
     throw Exception(kDatabaseMissing);
+  // The rebuild would delete such a file as its own leftover.
+  if (NamesAScratchFile(databaseFile, databaseFile))
+    throw Exception(Format(kDatabaseHasScratchName, {databaseFile}));
   const std::string workDirectory = paths::WorkDirectory();
   if (!os::ForceDirectories(workDirectory))
     throw Exception(Format(kWorkDirFailed, {workDirectory}));
+}
+
+// gfix does nothing to a database another application has attached, and a rebuild of it
+// would replace the file under that application's feet.
+void StopIfInUse(const std::string& mendLog) {
+  if (os::FileExists(mendLog) && ToolSaysDatabaseInUse(toollog::ReadAsText(mendLog)))
+    throw Exception(DatabaseInUseMessage());
 }
 
 void Mend(const std::string& databaseFile) {
@@ -45,16 +56,21 @@ void Mend(const std::string& databaseFile) {
   const std::string command = MendCommand(paths::Gfix(), login, databaseFile, paths::ToolLog());
   Record(kMendStart);
   RunToolBatch(command, kMendCaption);
+  StopIfInUse(paths::ToolLog());
   Record(kMendDone);
 }
 
 // Damage the mend could not mark is the rebuild's business, so whatever this finds (or
-// fails to find, the operator's cancel included) does not stop the repair.
+// fails to find, the operator's cancel included) does not stop the repair; only a database
+// that another application has attached does.
 void Recheck(const std::string& databaseFile) {
   try {
     Record(kRecheckStart);
     ValidateDatabase(databaseFile);
     Record(kRecheckDone);
+  } catch (const Exception& e) {
+    if (e.Message() == DatabaseInUseMessage())
+      throw;
   } catch (const std::exception&) {
   }
 }

@@ -3,11 +3,14 @@
 #include "log/HuxLogger.h"
 #include "log/SessionLog.h"
 #include "os/CodePage.h"
+#include "os/Durable.h"
 #include "os/Exception.h"
 #include "os/Files.h"
 #include "os/Format.h"
+#include "os/Process.h"
 #include "os/SystemError.h"
 #include "progress/ProgressViewer.h"
+#include "repair/RebuildDatabase.h"
 #include "repair/RepairMessages.h"
 #include "server/FixedPaths.h"
 
@@ -33,13 +36,35 @@ void ConfirmReplacing(OperatorDialogs& dialogs, const std::string& chosen) {
     throw Exception(kUserAborted);
 }
 
+// A name beside the chosen one that no file has yet.
+std::string PartialCopyPath(const std::string& chosen) {
+  const std::string stem = chosen + "." + std::to_string(os::CurrentProcessId());
+  std::string path = stem + ".tmp";
+  for (int n = 1; os::FileExists(path) || os::DirectoryExists(path); ++n)
+    path = stem + "-" + std::to_string(n) + ".tmp";
+  return path;
+}
+
+// The copy is made under a name of its own and put on the disk before it takes the chosen
+// name in one rename: an earlier file there stays as it was until the copy is whole, and the
+// copy survives a power cut during the mend that follows.
 void CopyUnderViewer(const std::string& databaseFile, const std::string& chosen) {
+  const std::string partial = PartialCopyPath(chosen);
   auto* viewer = new TProgressViewer(kCopyCaption, /*showPercent=*/false, /*canCancel=*/false);
-  const bool copied = os::CopyFileNoReplace(databaseFile, chosen);
+  const bool copied = os::CopyFileNoReplace(databaseFile, partial) && os::FlushFile(partial);
   const int error = copied ? 0 : os::LastErrorCode();  // before Terminate can change it
   viewer->Terminate();
-  if (!copied)
+  if (!copied) {
+    os::RemoveFile(partial);
     throw Exception(Format(kCopyFailed, {chosen, os::SystemErrorText(error)}));
+  }
+  if (!os::RenameReplacing(partial, chosen)) {
+    const int code = os::LastErrorCode();
+    os::RemoveFile(partial);
+    throw Exception(Format(kOldFileNotDeleted, {chosen, os::SystemErrorText(code)}));
+  }
+  if (!os::FlushFolder(os::ExtractFileDir(chosen)))
+    throw Exception(Format(kCopyFailed, {chosen, os::LastErrorText()}));
 }
 
 }  // namespace
@@ -65,12 +90,12 @@ std::string MakeSafetyCopy(OperatorDialogs& dialogs, const std::string& database
   const std::string chosen = *picked;
   if (IsTheDatabaseItself(chosen, databaseFile))
     throw Exception(kCopyOntoItself);
+  // The rebuild deletes its own files beside the database and in the work folder.
+  if (NamesAScratchFile(chosen, databaseFile))
+    throw Exception(Format(kCopyOnScratchName, {chosen}));
 
-  if (os::FileExists(chosen)) {
+  if (os::FileExists(chosen))
     ConfirmReplacing(dialogs, chosen);
-    if (!os::RemoveFile(chosen))
-      throw Exception(Format(kOldFileNotDeleted, {chosen, os::LastErrorText()}));
-  }
   CopyUnderViewer(databaseFile, chosen);
   SessionLog().Write(kCopyMade + chosen, llPlain);
   return chosen;

@@ -28,11 +28,12 @@ bool HasMarker(const std::string& text, const std::string& marker) {
   return text.find(marker) != std::string::npos;
 }
 
-bool RestoreLeftUnusableDatabase(const std::string& text, const std::string& endMarker) {
-  if (text.find("is not online") != std::string::npos)
-    return true;
-  const std::size_t marker = text.find(endMarker);
-  return marker != std::string::npos && text.find("ERROR:", marker) != std::string::npos;
+bool ReportsError(const std::string& text) {
+  return text.find("ERROR:") != std::string::npos;
+}
+
+bool LeftDatabaseOffline(const std::string& text) {
+  return text.find("is not online") != std::string::npos;
 }
 
 }  // namespace toollog

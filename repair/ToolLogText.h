@@ -12,8 +12,12 @@ std::string ReadAsText(const std::string& path);
 // Case-sensitive, anywhere in the text, inside a longer line too.
 bool HasMarker(const std::string& text, const std::string& marker);
 
-// gbak reached its end marker but says the new database is not fit for use: an error after
-// the marker, or a database left off-line because an index could not be activated.
-bool RestoreLeftUnusableDatabase(const std::string& text, const std::string& endMarker);
+// gbak reported an error: "ERROR:" in any line. Its error stream is not buffered and its
+// standard output is, so such a line may stand anywhere, before the end marker too.
+bool ReportsError(const std::string& text);
+
+// A restore that reached its end marker but left the new database off-line, because an index
+// could not be activated.
+bool LeftDatabaseOffline(const std::string& text);
 
 }  // namespace toollog

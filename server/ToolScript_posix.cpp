@@ -31,6 +31,12 @@ bool InheritedLocaleIsUtf8() {
   throw EFileError("Не удалось создать файл \"" + path + "\": " + os::SystemErrorText(code), code);
 }
 
+// A script left half written still holds the password: it goes whatever failed.
+[[noreturn]] void RemoveAndThrow(const std::string& path, int code) {
+  ::unlink(path.c_str());
+  ThrowWriteError(path, code);
+}
+
 }  // namespace
 
 std::string ToolScriptContent(const std::string& commandLine) {
@@ -52,7 +58,7 @@ void WriteToolScript(const std::string& path, const std::string& commandLine) {
   if (::fchmod(fd, 0600) != 0) {
     const int code = errno;
     ::close(fd);
-    ThrowWriteError(path, code);
+    RemoveAndThrow(path, code);
   }
   std::size_t written = 0;
   while (written < content.size()) {
@@ -62,11 +68,10 @@ void WriteToolScript(const std::string& path, const std::string& commandLine) {
     if (n < 0) {
       const int code = errno;
       ::close(fd);
-      ::unlink(path.c_str());
-      ThrowWriteError(path, code);
+      RemoveAndThrow(path, code);
     }
     written += static_cast<std::size_t>(n);
   }
   if (::close(fd) != 0)
-    ThrowWriteError(path, errno);
+    RemoveAndThrow(path, errno);
 }

@@ -3,6 +3,7 @@
 #include "os/CodePage.h"
 #include "os/Exception.h"
 #include "os/File.h"
+#include "os/Files.h"
 #include "os/SystemError.h"
 #include "server/ToolScript.h"
 
@@ -22,6 +23,13 @@ void WriteToolScript(const std::string& path, const std::string& commandLine) {
     throw EFileError("Не удалось создать файл \"" + path + "\": " + os::SystemErrorText(code),
                      code);
   }
-  file->Write(content.data(), content.size());
-  file->Close();
+  // A script left half written still holds the password: it goes whatever failed.
+  try {
+    file->Write(content.data(), content.size());
+    file->Close();
+  } catch (...) {
+    file.reset();
+    os::RemoveFile(path);
+    throw;
+  }
 }

@@ -1,11 +1,17 @@
 // The endings of a repair that are not the operator's choice: a database file that will not
-// go, a restored file that will not take its name, and the operator's Esc at each tool run.
-// Whatever happens, the operator is never left without both the database and the rebuilt file.
+// go, a restored file that will not take its name, another application attached to the
+// database, a rebuild that gbak or the validation condemns, and the operator's Esc at each
+// tool run. Whatever happens, the operator is never left without both the database and the
+// rebuilt file.
 #include <gtest/gtest.h>
+
+#include <memory>
+#include <mutex>
 
 #include "os/Files.h"
 #include "progress/ProgressViewer.h"
 #include "server/FixedPaths.h"
+#include "tests/check/HeldAttachment.h"
 #include "tests/repair/RepairSandbox.h"
 #include "tests/repair/RepairTestCommon.h"
 #include "tests/support/TestDatabase.h"
@@ -31,13 +37,14 @@ class RebuildEnding : public ::testing::Test {
   std::string Backup() const { return sandbox_->DataDir() + "/VELMAR.db_backup1"; }
   std::string Copy() const { return sandbox_->DefaultSafetyCopy(); }
 
-  // Runs gbak for real, then makes `path` undeletable once the restore is done.
-  void ProtectAfterRestore(const std::string& path) {
-    sandbox_->ReplaceTool("gbak",
-                          "/usr/bin/gbak \"$@\"\nstatus=$?\n"
-                          "if [ \"$1\" = -c ]; then chattr +i '" +
+  // Makes `path` undeletable right before the replacement: after the validation of the
+  // restored file, which the server must be able to open for writing.
+  void ProtectBeforeReplacement(const std::string& path) {
+    sandbox_->ReplaceTool("gfix",
+                          "/usr/bin/gfix \"$@\"\nstatus=$?\n"
+                          "case \"$1 $3\" in \"-v \"*.db_restored1) chattr +i '" +
                               path +
-                              "'; fi\n"
+                              "';; esac\n"
                               "exit $status\n");
     sandbox_->ClearProtectionAtEnd(path);
   }
@@ -75,7 +82,7 @@ TEST_F(RebuildEnding, ADatabaseFileThatCannotBeDeletedLeavesTheRebuiltFileForThe
   std::string why;
   if (!ImmutableSupported(sandbox_->DataDir(), &why))
     GTEST_SKIP() << why;
-  ProtectAfterRestore(Db());
+  ProtectBeforeReplacement(Db());
   ScriptedDialogs dialogs;
   dialogs.Save(Copy());
   const auto error = RunRepair(*sandbox_, dialogs);
@@ -102,11 +109,214 @@ TEST_F(RebuildEnding, ADatabaseFileThatCannotBeDeletedLeavesTheRebuiltFileForThe
   ExpectNothingLost();
 }
 
+std::string Replaced(std::string text, const std::string& what, const std::string& with) {
+  std::size_t at = 0;
+  while ((at = text.find(what, at)) != std::string::npos) {
+    text.replace(at, what.size(), with);
+    at += with.size();
+  }
+  return text;
+}
+
+const std::string kInUse =
+    "Невозможно выполнить проверку базы данных, т.к. в данный момент база данных "
+    "используется другим приложением";
+
+std::string DeleteByHandMessage(const std::string& db, const std::string& restored) {
+  return "Восстановление базы данных завершено! Однако Вам придется\r\n"
+         "самостоятельно удалить старый файл \"" +
+         db +
+         "\" и поместить на его\r\n"
+         "место новый файл \"" +
+         restored +
+         "\". При этом файл необходимо переименовать!\r\n"
+         "В результате имя файла должно быть: " +
+         db;
+}
+
+// Another application attaches to the database at a given point of the repair and stays.
+// `attachAt` "" attaches before the repair starts; "recheck" while gfix is about to validate
+// the database, "replacement" while it is about to validate the restored file: gfix waits
+// for the attachment, so the order is certain.
+struct InUseCase {
+  const char* name;
+  const char* attachAt;
+  bool messageAsksToReplaceByHand;
+  std::vector<std::string> lastRecords;  // after the mend's start, before the error
+};
+
+void PrintTo(const InUseCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
+class AnotherApplicationAttached : public RebuildEnding,
+                                   public ::testing::WithParamInterface<InUseCase> {
+ protected:
+  struct Hold {
+    std::mutex lock;
+    std::unique_ptr<checktest::HeldAttachment> attachment;
+    std::string failure;
+  };
+};
+
+TEST_P(AnotherApplicationAttached, NeverGetsItsDatabaseReplaced) {
+  const InUseCase& c = GetParam();
+  const std::string attachAt = c.attachAt;
+  auto hold = std::make_shared<Hold>();
+  if (attachAt.empty()) {
+    hold->attachment = std::make_unique<checktest::HeldAttachment>(server_, Db());
+  } else {
+    const std::string attached = sandbox_->Root() + "/attached";
+    const std::string target = attachAt == "recheck" ? "*/VELMAR.FDB" : "*.db_restored1";
+    sandbox_->ReplaceTool("gfix", "if [ \"$1\" = -v ]; then case \"$3\" in " + target +
+                                      ") while [ ! -e '" + attached +
+                                      "' ]; do sleep 0.05; done;; esac; fi\n"
+                                      "exec /usr/bin/gfix \"$@\"\n");
+    const bool restoredFirst = attachAt == "replacement";
+    const std::string restored = Restored();
+    const testsupport::FbTestServer server = server_;
+    const std::string db = Db();
+    SetViewerCycleHook([=](TProgressViewer& viewer) {
+      if (viewer.GetCaption() != "Выполняется проверка базы данных..." ||
+          Exists(restored) != restoredFirst)
+        return;
+      std::lock_guard<std::mutex> guard(hold->lock);
+      if (hold->attachment || !hold->failure.empty())
+        return;
+      try {
+        hold->attachment = std::make_unique<checktest::HeldAttachment>(server, db);
+      } catch (const std::exception& e) {
+        hold->failure = e.what();
+      }
+      WriteBytes(attached, "");
+    });
+  }
+  ScriptedDialogs dialogs;
+  dialogs.Save(Copy());
+  const auto error = RunRepair(*sandbox_, dialogs);
+  SetViewerCycleHook(nullptr);
+  WaitForViewerThreads(5000);
+
+  ASSERT_TRUE(hold->attachment) << "the other application never attached " << hold->failure;
+  ASSERT_TRUE(error) << "the repair went through under the other application";
+  EXPECT_EQ(*error, c.messageAsksToReplaceByHand ? DeleteByHandMessage(Db(), Restored()) : kInUse);
+  EXPECT_EQ(os::IdentityOf(Db()), identity_) << "the database file was replaced";
+  EXPECT_EQ(Exists(Restored()), c.messageAsksToReplaceByHand);
+  EXPECT_TRUE(Exists(Copy()));
+  std::vector<std::string> expected = {"Начало ремонта базы данных: " + Db(),
+                                       "Сделана копия файла базы данных: " + Copy(),
+                                       "Будет сделана маркировка поврежденных страниц"};
+  for (const std::string& record : c.lastRecords)
+    expected.push_back(Replaced(Replaced(record, "%DB%", Db()), "%RESTORED%", Restored()));
+  expected.push_back("Ошибка функции ремонта базы данных: " + *error);
+  EXPECT_TRUE(RecordsAre(sandbox_->Records(), expected, RecheckOutcome()));
+  hold->attachment.reset();
+  EXPECT_EQ(testsupport::CountRows(server_, Db(), "SALES"), 300);
+}
+
+const std::vector<std::string> kRecheckStarted = {
+    "Маркировка поврежденных страниц завершена",
+    "Будет сделана повторная проверка с помощью gfix",
+};
+
+INSTANTIATE_TEST_SUITE_P(
+    InUse, AnotherApplicationAttached,
+    ::testing::Values(InUseCase{"BeforeTheMend", "", false, {}},
+                      InUseCase{"BeforeTheRecheck", "recheck", false, kRecheckStarted},
+                      InUseCase{
+                          "BeforeTheReplacement",
+                          "replacement",
+                          true,
+                          {"Маркировка поврежденных страниц завершена",
+                           "Будет сделана повторная проверка с помощью gfix",
+                           "Будет сделана резервная копия базы данных",
+                           "Создание резервной копии успешно завершено",
+                           "Будет выполнено восстановление базы данных из резервной копии",
+                           "Восстановление из резервной копии прошло успешно!",
+                           "Будет выполнена попытка заменить файл \"%DB%\" на \"%RESTORED%\""}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A rebuild that must not take the database's place: gbak wrote an error line (before its end
+// marker, where the unbuffered error stream puts it), or the restored file fails the
+// validation because something damaged it after the restore. The stand-in tool runs the real
+// one after doing its part.
+struct RefusedCase {
+  const char* name;
+  const char* tool;
+  const char* script;  // "%RESTORED%" stands for the restored file
+  bool backupFails;
+  std::string lastRecord;  // before the error; a trailing '*' matches any rest
+};
+
+void PrintTo(const RefusedCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
+class RebuiltFileRefused : public RebuildEnding,
+                           public ::testing::WithParamInterface<RefusedCase> {};
+
+TEST_P(RebuiltFileRefused, LeavesTheDatabaseAndTheSafetyCopy) {
+  const RefusedCase& c = GetParam();
+  sandbox_->ReplaceTool(c.tool, Replaced(c.script, "%RESTORED%", Restored()) + "exec /usr/bin/" +
+                                    c.tool + " \"$@\"\n");
+  ScriptedDialogs dialogs;
+  dialogs.Save(Copy());
+  const auto error = RunRepair(*sandbox_, dialogs);
+
+  const std::string message = c.backupFails ? BackupFailedText()
+                              : std::string(c.tool) == "gbak"
+                                  ? RestoreFailedText()
+                                  : "Восстановленная база данных не прошла проверку!\r\n"
+                                    "Файл базы данных оставлен без изменений.\r\n"
+                                    "Подробности смотрите в логах:\r\n" +
+                                        SessionLogPath() + "\r\n" + ServerLogPath();
+  ASSERT_TRUE(error) << "the repair reported success";
+  EXPECT_EQ(*error, message);
+  EXPECT_EQ(os::IdentityOf(Db()), identity_) << "the database file was replaced";
+  EXPECT_TRUE(Exists(Copy()));
+  EXPECT_EQ(Exists(Restored()), !c.backupFails) << "the restored file is not left";
+  EXPECT_FALSE(Exists(Backup()));
+  EXPECT_FALSE(Exists(paths::ToolLog()));
+  std::vector<std::string> expected = RecordsUpToBackup(Db(), Copy());
+  if (!c.backupFails)
+    expected.insert(expected.end(),
+                    {"Создание резервной копии успешно завершено",
+                     "Будет выполнено восстановление базы данных из резервной копии"});
+  if (std::string(c.tool) == "gfix")
+    expected.push_back("Восстановление из резервной копии прошло успешно!");
+  expected.push_back(c.lastRecord);
+  expected.push_back("Ошибка функции ремонта базы данных: " + message);
+  EXPECT_TRUE(RecordsAre(sandbox_->Records(), expected, RecheckOutcome()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    NotPutInPlace, RebuiltFileRefused,
+    ::testing::Values(
+        RefusedCase{"ErrorLineBeforeTheBackupMarker", "gbak",
+                    "if [ \"$1\" = -b ]; then echo 'gbak: ERROR:Error reading data from the "
+                    "connection.'; fi\n",
+                    true,
+                    "Лог резервной копии сообщает об ошибках, резервная копия непригодна:\r\n"
+                    "gbak: ERROR:Error reading data from the connection.\r\n*"},
+        RefusedCase{"ErrorLineBeforeTheRestoreMarker", "gbak",
+                    "if [ \"$1\" = -c ]; then echo 'gbak: ERROR:Error reading data from the "
+                    "connection.'; fi\n",
+                    false,
+                    "Лог восстановления базы данных из резервной копии сообщает об ошибках, "
+                    "восстановленная база данных непригодна:\r\n"
+                    "gbak: ERROR:Error reading data from the connection.\r\n*"},
+        RefusedCase{"RestoredFileDamagedBeforeTheReplacement", "gfix",
+                    "if [ \"$1\" = -v ]; then case \"$3\" in *.db_restored1) "
+                    "echo 'damaged between the restore and the replacement' > '%RESTORED%';; "
+                    "esac; fi\n",
+                    false, "Проверка восстановленной базы данных не пройдена:\r\n*"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(RebuildEnding, ARestoredFileThatCannotBeRenamedIsLeftCompleteBesideTheSafetyCopy) {
   std::string why;
   if (!ImmutableSupported(sandbox_->DataDir(), &why))
     GTEST_SKIP() << why;
-  ProtectAfterRestore(Restored());
+  ProtectBeforeReplacement(Restored());
   const std::string before = ReadBytes(Db());
   ScriptedDialogs dialogs;
   dialogs.Save(Copy());
@@ -204,8 +414,10 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(RebuildEnding, EscDuringTheRecheckDoesNotStopTheRepair) {
   sandbox_->ReplaceTool("gfix",
                         "if [ \"$1\" = -v ]; then sleep 1; fi\nexec /usr/bin/gfix \"$@\"\n");
-  SetViewerCycleHook([](TProgressViewer& viewer) {
-    if (viewer.GetCaption() == "Выполняется проверка базы данных...")
+  const std::string restored = Restored();
+  SetViewerCycleHook([restored](TProgressViewer& viewer) {
+    // The validation of the restored file, later, has the same caption.
+    if (viewer.GetCaption() == "Выполняется проверка базы данных..." && !Exists(restored))
       viewer.Cancel();
   });
   ScriptedDialogs dialogs;

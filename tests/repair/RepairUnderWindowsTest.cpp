@@ -2,8 +2,10 @@
 // the server's real tools (the host's gfix and gbak behind bridge programs, the private test
 // server): a repair under a path with Cyrillic letters and spaces to the success box and a
 // file that validates clean, and a backup that fails on a zeroed pointer page. With the
-// stand-in tools, which time the restore as no real tool can: the two replacement failures
-// with files held open as another program would hold them (no delete sharing).
+// stand-in tools, which time the restore and condemn a file as no real tool can: the two
+// replacement failures with files held open as another program would hold them (no delete
+// sharing), a safety copy that fails or may not replace an earlier one, the repair's own file
+// names refused, and a restored file the validation condemns.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -15,6 +17,7 @@
 #include "os/CodePage.h"
 #include "os/Environment.h"
 #include "os/Files.h"
+#include "os/SystemError.h"
 #include "progress/ProgressViewer.h"
 #include "repair/RepairWorkflow.h"
 #include "server/FBUtils.h"
@@ -71,11 +74,25 @@ struct HeldFile {
   }
 };
 
+// The names in the safety copy's folder.
+std::vector<std::string> CopyFolderNames() {
+  std::vector<std::string> names;
+  for (const os::DirEntry& entry : os::FindEntries("C:\\Kora\\Backup\\FireBirdBase\\*"))
+    if (entry.name != "." && entry.name != "..")
+      names.push_back(entry.name);
+  return names;
+}
+
 // The stand-in tools: the mend and the re-check find nothing; gbak writes its files and the
-// end markers the real one writes on its standard output.
-std::string Script(int restoreMs) {
-  std::string script =
-      "[gfix -mend]\nexit: 0\n"
+// end markers the real one writes on its standard output. With `restoredDamaged` the third
+// gfix run, the validation of the restored file, reports damage.
+std::string Script(int restoreMs, bool restoredDamaged = false) {
+  std::string script = "[gfix -mend]\nexit: 0\n";
+  if (restoredDamaged)
+    script +=
+        "[gfix -v -full #3]\nout: Summary of validation errors\n"
+        "out: {tab}Number of data page errors{tab}: 1\n";
+  script +=
       "[gfix -v -full]\nexit: 0\n"
       "[gbak -b]\nfile: {arg:6}\nline: backup\n"
       "out: gbak:closing file, committing, and finishing. 1536 bytes written\n";
@@ -160,6 +177,93 @@ class RepairUnderWindows : public ::testing::Test {
 
   testsupport::ProgramUnits units_;
 };
+
+TEST_F(RepairUnderWindows, ARestoredFileTheValidationCondemnsDoesNotReplaceTheDatabase) {
+  WriteFile(kBin + "repair.script", Script(0, /*restoredDamaged=*/true));
+  ScriptedDialogs dialogs;
+  dialogs.Save(kCopy);
+  const auto error = Run(dialogs);
+
+  const std::string message =
+      "Восстановленная база данных не прошла проверку!\r\n"
+      "Файл базы данных оставлен без изменений.\r\n"
+      "Подробности смотрите в логах:\r\n"
+      "C:\\KORA\\LogFiles\\VelmarDBRepair.log\r\n"
+      "C:\\KORA\\FIREBIRD\\firebird.log";
+  ASSERT_TRUE(error) << "the repair reported success";
+  EXPECT_EQ(*error, message);
+  EXPECT_EQ(ReadFile(kDb), kDamaged);
+  EXPECT_EQ(ReadFile(kRestored), kRebuilt);
+  EXPECT_EQ(ReadFile(kCopy), kDamaged);
+  auto expected = UpToReplacement();
+  expected.back() = "Проверка восстановленной базы данных не пройдена:\r\n*";
+  expected.push_back("Ошибка функции ремонта базы данных: " + message);
+  EXPECT_TRUE(RecordsAre(Records(), expected));
+}
+
+// An earlier copy at the chosen path stays as it was when the new copy cannot be made (the
+// database is held open with no sharing at all) or may not replace it (another program has
+// the earlier copy open).
+TEST_F(RepairUnderWindows, AFailedSafetyCopyKeepsTheEarlierCopyAsItWas) {
+  WriteFile(kBin + "repair.script", Script(0));
+  WriteFile(kCopy, "an old copy");
+  {
+    HANDLE locked = CreateFileW(Wide(kDb).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(locked, INVALID_HANDLE_VALUE);
+    ScriptedDialogs dialogs;
+    dialogs.Save(kCopy);
+    const auto error = Run(dialogs);
+    CloseHandle(locked);
+    ASSERT_TRUE(error) << "the copy of a locked file succeeded";
+    EXPECT_EQ(error->rfind("Не удалось скопировать базу данных в файл файл \"" + kCopy + "\": ", 0),
+              0u)
+        << *error;
+    EXPECT_EQ(ReadFile(kCopy), "an old copy");
+    EXPECT_EQ(CopyFolderNames(), std::vector<std::string>{"VELMAR_BACKUP.FDB"});
+  }
+  HeldFile earlier;
+  ASSERT_TRUE(earlier.Hold(kCopy));
+  ScriptedDialogs dialogs;
+  dialogs.Save(kCopy);
+  const auto error = Run(dialogs);
+  ASSERT_TRUE(error) << "an earlier copy held open elsewhere was replaced";
+  EXPECT_EQ(error->rfind("Не удалось удалить старый файл \"" + kCopy + "\": ", 0), 0u) << *error;
+  EXPECT_EQ(ReadFile(kCopy), "an old copy");
+  EXPECT_EQ(CopyFolderNames(), std::vector<std::string>{"VELMAR_BACKUP.FDB"})
+      << "the new copy was left beside the old one";
+  EXPECT_EQ(ReadFile(kDb), kDamaged);
+}
+
+// The rebuild deletes files of its own beside the database: neither the safety copy nor the
+// database may bear such a name.
+TEST_F(RepairUnderWindows, TheRepairsOwnFileNamesAreRefused) {
+  WriteFile(kBin + "repair.script", Script(0));
+  ScriptedDialogs dialogs;
+  dialogs.Save("c:\\kora\\db\\repairtest\\velmar.DB_RESTORED1");
+  EXPECT_EQ(Run(dialogs),
+            "Нельзя сохранить копию в файл \"c:\\kora\\db\\repairtest\\velmar.DB_RESTORED1\"!\r\n"
+            "Файл с таким именем программа создает при ремонте и затем удаляет.\r\n"
+            "Укажите другое имя файла.");
+  EXPECT_FALSE(os::FileExists(kRestored));
+
+  const std::string named = kDataDir + "\\VELMAR.db_backup1";
+  WriteFile(named, kDamaged);
+  ScriptedDialogs none;  // no dialog may open
+  WorkflowContext context{none, [named] { return named; }};
+  try {
+    RepairDatabase(context);
+    ADD_FAILURE() << "a database named like the intermediate backup was repaired";
+  } catch (const Exception& e) {
+    EXPECT_EQ(e.Message(),
+              "Нельзя ремонтировать файл \"" + named +
+                  "\"!\r\n"
+                  "Файл с таким именем программа создает при ремонте и затем удаляет.\r\n"
+                  "Переименуйте файл базы данных и повторите ремонт.");
+  }
+  EXPECT_EQ(ReadFile(named), kDamaged);
+  EXPECT_TRUE(none.Events().empty());
+}
 
 TEST_F(RepairUnderWindows, ADatabaseHeldOpenElsewhereIsLeftAndTheRebuiltFileKept) {
   WriteFile(kBin + "repair.script", Script(0));

@@ -3,8 +3,12 @@
 // before anything is copied.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <filesystem>
+#include <set>
 
 #include "server/FixedPaths.h"
 #include "tests/repair/RepairSandbox.h"
@@ -232,6 +236,55 @@ TEST_F(ReplacingAnOldFile, ElsewhereYesReplacesTheOldFile) {
   ExpectCopied(chosen);
 }
 
+// The names in a folder: a copy that failed must leave nothing of its own there.
+std::set<std::string> NamesIn(const std::string& folder) {
+  std::set<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder))
+    names.insert(entry.path().filename().string());
+  return names;
+}
+
+// Files this process writes cannot grow beyond `bytes` while the object lives: a disk that
+// fills up, for this process only. Writes past it fail with EFBIG instead of a signal.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &saved_);
+    previous_ = signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = saved_;
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &saved_);
+    signal(SIGXFSZ, previous_);
+  }
+
+ private:
+  rlimit saved_{};
+  sighandler_t previous_;
+};
+
+TEST_F(ReplacingAnOldFile, ACopyThatFailsHalfWayLeavesTheOldFileAsItWas) {
+  const std::string chosen = PlaceOldFile(paths::SafetyCopyFolder() + "/VELMAR_BACKUP.FDB");
+  ScriptedDialogs dialogs;
+  dialogs.Save(chosen);
+  std::optional<std::string> error;
+  {
+    FileSizeLimit diskFull(original_.size() / 2);
+    error = RunRepair(*sandbox_, dialogs);
+  }
+
+  const std::string message =
+      "Не удалось скопировать базу данных в файл файл \"" + chosen + "\": File too large";
+  ASSERT_TRUE(error);
+  EXPECT_EQ(*error, message);
+  EXPECT_EQ(ReadBytes(chosen), "an old copy");
+  EXPECT_EQ(NamesIn(paths::SafetyCopyFolder()), std::set<std::string>{"VELMAR_BACKUP.FDB"});
+  EXPECT_TRUE(RecordsAre(sandbox_->Records(), StartAndError(Db(), message)));
+  EXPECT_EQ(ReadBytes(Db()), original_);
+}
+
 TEST_F(ReplacingAnOldFile, AnOldFileThatCannotBeDeletedIsReported) {
   const std::string chosen = PlaceOldFile(paths::SafetyCopyFolder() + "/VELMAR_BACKUP.FDB");
   std::string why;
@@ -244,6 +297,45 @@ TEST_F(ReplacingAnOldFile, AnOldFileThatCannotBeDeletedIsReported) {
 
   ASSERT_TRUE(error);
   EXPECT_EQ(*error, "Не удалось удалить старый файл \"" + chosen + "\": Operation not permitted");
+  EXPECT_EQ(ReadBytes(Db()), original_);
+  EXPECT_EQ(ReadBytes(chosen), "an old copy");
+  EXPECT_EQ(NamesIn(paths::SafetyCopyFolder()), std::set<std::string>{"VELMAR_BACKUP.FDB"})
+      << "the new copy was left beside the old file";
+}
+
+// The rebuild makes and deletes files of its own beside the database and in the work folder:
+// a safety copy under such a name, or a database bearing one, would be deleted with them.
+TEST_F(SafetyCopy, TheRepairsOwnFileNamesAreRefusedBeforeAnythingIsChanged) {
+  const fs::path data(sandbox_->DataDir());
+  for (const std::string& chosen :
+       {(data / "VELMAR.db_restored1").string(),
+        (data / ".." / data.filename() / "VELMAR.db_backup1").string(), paths::ToolLog()}) {
+    ScriptedDialogs dialogs;
+    dialogs.Save(chosen);
+    const auto error = RunRepair(*sandbox_, dialogs);
+    const std::string message =
+        "Нельзя сохранить копию в файл \"" + chosen +
+        "\"!\r\n"
+        "Файл с таким именем программа создает при ремонте и затем удаляет.\r\n"
+        "Укажите другое имя файла.";
+    ASSERT_TRUE(error) << chosen;
+    EXPECT_EQ(*error, message);
+    EXPECT_FALSE(Exists(chosen)) << "a copy was made under the scratch name " << chosen;
+  }
+  // The restored file an earlier repair left is the likeliest database of such a name.
+  const std::string restored = (data / "VELMAR.db_restored1").string();
+  fs::copy_file(Db(), restored);
+  ScriptedDialogs dialogs;  // no dialog may open
+  const auto error = RunRepairOn(restored, dialogs);
+  const std::string message =
+      "Нельзя ремонтировать файл \"" + restored +
+      "\"!\r\n"
+      "Файл с таким именем программа создает при ремонте и затем удаляет.\r\n"
+      "Переименуйте файл базы данных и повторите ремонт.";
+  ASSERT_TRUE(error);
+  EXPECT_EQ(*error, message);
+  EXPECT_TRUE(dialogs.Events().empty());
+  EXPECT_EQ(ReadBytes(restored), original_);
   EXPECT_EQ(ReadBytes(Db()), original_);
 }
 

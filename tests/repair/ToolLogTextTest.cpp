@@ -36,19 +36,16 @@ TEST(ToolLogText, MarkersCountAnywhereButOnlyInTheirOwnCase) {
   EXPECT_FALSE(toollog::HasMarker("gbak:closing file, committing,\r\nand finishing.", marker));
 }
 
-TEST(ToolLogText, ARestoreIsUnusableWhenAnErrorFollowsTheMarkerOrTheDatabaseIsOffline) {
+TEST(ToolLogText, AnErrorLineAnywhereOrAnOfflineDatabaseCondemnsTheRun) {
   const std::string clean = "gbak:restoring data\r\n" + kRestoreMarker +
                             "\r\ngbak:adjusting the ONLINE and FORCED WRITES flags\r\n";
-  EXPECT_FALSE(toollog::RestoreLeftUnusableDatabase(clean, kRestoreMarker));
-  // An error gbak recovered from before it finished does not condemn the result by itself.
-  EXPECT_FALSE(toollog::RestoreLeftUnusableDatabase("gbak: ERROR:x\r\n" + clean, kRestoreMarker));
-  EXPECT_TRUE(
-      toollog::RestoreLeftUnusableDatabase(clean + "gbak: ERROR:I/O error\r\n", kRestoreMarker));
-  EXPECT_TRUE(toollog::RestoreLeftUnusableDatabase(
-      clean + "gbak:Database is not online due to failure to activate one or more indices.\r\n",
-      kRestoreMarker));
-  // Without the marker the restore is unfinished, which the caller tells apart first.
-  EXPECT_FALSE(toollog::RestoreLeftUnusableDatabase("gbak: ERROR:x\r\n", kRestoreMarker));
+  EXPECT_FALSE(toollog::ReportsError(clean));
+  EXPECT_FALSE(toollog::LeftDatabaseOffline(clean));
+  // The error stream is not buffered and standard output is: the error line lands first.
+  EXPECT_TRUE(toollog::ReportsError("gbak: ERROR:I/O error\r\n" + clean));
+  EXPECT_TRUE(toollog::ReportsError(clean + "gbak: ERROR:I/O error\r\n"));
+  EXPECT_TRUE(toollog::LeftDatabaseOffline(
+      clean + "gbak:Database is not online due to failure to activate one or more indices.\r\n"));
 }
 
 TEST(RebuildFiles, TheExtensionIsReplacedFromTheLastDotOfTheName) {

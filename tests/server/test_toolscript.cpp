@@ -69,6 +69,20 @@ TEST(WriteToolScript, LetsOnlyItsOwnerReadThePassword) {
 
 #endif
 
+// A disk that fills up while the script is written: this program runs a second time under a
+// file size limit (see CMakeLists.txt). The half-written script, password and all, must go.
+TEST(WriteToolScript, RemovesAScriptItCouldNotWriteWhole) {
+  const auto limit = os::GetEnv("VELMAR_FILE_SIZE_LIMIT");
+  if (!limit)
+    GTEST_SKIP() << "runs only under a file size limit";
+  KoraSandbox sandbox;
+  ASSERT_TRUE(os::ForceDirectories(paths::WorkDirectory()));
+  const std::string script = paths::WorkDirectory() + "DBRepairBat1.bat";
+  const std::string command = "'gfix' -pass 'secret' " + std::string(4 * std::stoul(*limit), 'x');
+  EXPECT_THROW(WriteToolScript(script, command), EFileError);
+  EXPECT_FALSE(os::FileExists(script)) << "the half-written script was left behind";
+}
+
 TEST(WriteToolScript, ReportsAFileThatCannotBeWritten) {
   KoraSandbox sandbox;
   const std::string blocked = paths::WorkDirectory() + "DBRepairBat1.bat";
