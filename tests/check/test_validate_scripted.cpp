@@ -129,6 +129,27 @@ TEST_F(ScriptedValidation, RefusalsArePlainErrorsAndALostConnectionIsDamage) {
   }
 }
 
+TEST_F(ScriptedValidation, APathTheBatchFileCannotCarryIsRefusedBeforeTheToolRuns) {
+  if (!OnWindows())
+    GTEST_SKIP() << "every character reaches the tools here";
+  // Neither the console's code page (866) nor the system's (1251) has these letters.
+  database = paths::KoraRoot() + "\\DB\\Ωmega ẞ\\VELMAR.FDB";
+  ASSERT_TRUE(os::ForceDirectories(os::ExtractFileDir(database)));
+  WriteFileBytes(database, "stands for a database");
+  ToolPrints("Summary of validation errors\n");
+  const int runs = ToolBatchCount();
+  const auto [className, message] = Failure();
+  EXPECT_EQ(className, "Exception");
+  EXPECT_EQ(message,
+            "Путь к файлу базы данных или пароль администратора сервера содержит символы, которые "
+            "не могут быть переданы программам сервера: \"Ωẞ\"\r\nПереименуйте папки и файл "
+            "базы данных так, чтобы в пути остались только русские и латинские буквы, цифры и "
+            "знаки препинания.");
+  EXPECT_EQ(ToolBatchCount(), runs) << "a tool ran";
+  EXPECT_FALSE(os::FileExists(scratch + "args.txt"));
+  os::RemoveFile(database);
+}
+
 TEST_F(ScriptedValidation, ChecksTheToolThenTheDatabaseThenTheWorkDirectory) {
   const std::string missingDatabase = database + ".missing";
   os::RemoveFile(paths::Gfix());
