@@ -10,6 +10,7 @@
 #include "os/Files.h"
 #include "progress/ProgressViewer.h"
 #include "repair/RepairWorkflow.h"
+#include "server/FBUtils.h"
 #include "server/FixedPaths.h"
 
 TForm1::TForm1(MainWindowView& view, OperatorDialogs& dialogs) : view_(view), dialogs_(dialogs) {}
@@ -49,12 +50,34 @@ void TForm1::FormDestroy() {
   log_.reset();
 }
 
+namespace {
+
+// Another copy of the program checks or repairs right now: this one starts nothing.
+void ShowBusyBox(OperatorDialogs& dialogs) {
+  dialogs.ShowMessage("Внимание!",
+                      "Проверка или ремонт базы данных уже выполняется другой копией программы.\r\n"
+                      "Дождитесь ее завершения и повторите попытку.",
+                      DialogButtons::Ok, DialogIcon::Warning);
+}
+
+}  // namespace
+
 void TForm1::btnCheckDBClick() {
+  const std::unique_ptr<TWorkMutexHold> hold = TryHoldWorkMutex();
+  if (!hold) {
+    ShowBusyBox(dialogs_);
+    return;
+  }
   WorkflowContext context{dialogs_, [this] { return view_.FileName(); }};
   CheckDatabase(context);
 }
 
 void TForm1::btnRepairDBClick() {
+  const std::unique_ptr<TWorkMutexHold> hold = TryHoldWorkMutex();
+  if (!hold) {
+    ShowBusyBox(dialogs_);
+    return;
+  }
   WorkflowContext context{dialogs_, [this] { return view_.FileName(); }};
   RepairDatabase(context);
 }

@@ -18,6 +18,14 @@ std::string JoinLines(std::initializer_list<std::string> lines) {
   return text;
 }
 
+// A message that ends in a line break (the tool's text of a refused login does) would leave
+// an empty row before the lines that follow it.
+std::string WithoutTrailingLineBreaks(std::string text) {
+  while (!text.empty() && (text.back() == '\r' || text.back() == '\n'))
+    text.pop_back();
+  return text;
+}
+
 }  // namespace
 
 CheckBox NoDamageQuestionBox() {
@@ -46,8 +54,9 @@ CheckBox DamageBox(const std::string& report) {
 
 CheckBox ValidationErrorBox(const std::string& message) {
   return {"Ошибка",
-          JoinLines({"В ходе работы процедуры проверки базы данных", "произошла ошибка: ", message,
-                     "", "Программа попытается выполнить проверку путем создания",
+          JoinLines({"В ходе работы процедуры проверки базы данных",
+                     "произошла ошибка: ", WithoutTrailingLineBreaks(message), "",
+                     "Программа попытается выполнить проверку путем создания",
                      "резервной копии базы данных"}),
           DialogButtons::Ok, DialogIcon::Error};
 }

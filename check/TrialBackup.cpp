@@ -38,22 +38,36 @@ std::string JoinLines(const std::vector<std::string>& lines) {
   return text;
 }
 
+[[noreturn]] void ThrowDeletionError(const std::string& backupFile, int code) {
+  throw Exception(
+      Format("Ошибка при удалении файла \"%s\": %s", {backupFile, os::SystemErrorText(code)}));
+}
+
 void DeleteOldBackupFile(const std::string& backupFile) {
   if (!os::FileExists(backupFile))
     return;
-  if (!os::RemoveFile(backupFile)) {
-    throw Exception(
-        Format("Ошибка при удалении файла \"%s\": %s", {backupFile, os::LastErrorText()}));
-  }
+  if (!os::RemoveFile(backupFile))
+    ThrowDeletionError(backupFile, os::LastErrorCode());
   SessionLog().Write("Удален старый файл резервной копии: " + backupFile, llPlain);
 }
 
-// The server may still hold the file for a moment after the service is detached (on Windows
-// it cannot be deleted then); the operator may give up waiting.
-void DeleteBackupFileWhenFree(TProgressViewer& viewer, const std::string& backupFile) {
+// How long a backup file may stay in use after its backup has ended: the server closes it as
+// it ends the backup, so this is far more than it ever needs.
+constexpr std::uint64_t kServerReleaseMs = 5000;
+
+// Removes the backup file at the end. Only a file this run's backup wrote is waited for, and
+// only while it is in use (Windows cannot delete a file the server still holds; the operator
+// may give up waiting). A file that cannot be deleted for any other reason (read-only, no
+// rights), or that stays in use longer than the server needs, is reported at once.
+void DeleteBackupFileWhenFree(TProgressViewer& viewer, const std::string& backupFile,
+                              bool writtenByThisRun) {
   // A cancel pressed during the backup must not stop this wait at once.
   viewer.SetCancelled(false);
+  const std::uint64_t deadline = os::MonotonicMs() + kServerReleaseMs;
   while (os::FileExists(backupFile) && !os::RemoveFile(backupFile)) {
+    const int code = os::LastErrorCode();
+    if (!writtenByThisRun || !os::IsSharingViolation(code) || os::MonotonicMs() >= deadline)
+      ThrowDeletionError(backupFile, code);
     os::SleepMs(50);
     ShowStatusLine(viewer, kWaitingLineNumber, kWaitingForFileLine);
     viewer.CheckCancel();
@@ -109,11 +123,14 @@ struct BackupRequest {
   std::int32_t port;
 };
 
-// Attaches, runs the backup and detaches on every path.
+// Attaches, runs the backup and detaches on every path. `started` is set once the server
+// may have begun to write the backup file.
 void RunBackupService(FbServiceConnection& service, const BackupRequest& request,
-                      TProgressViewer* viewer, std::vector<std::string>& verboseLog) {
+                      TProgressViewer* viewer, std::vector<std::string>& verboseLog,
+                      bool& started) {
   service.Attach(request.host, request.port, request.userName, request.password);
   try {
+    started = true;
     service.StartBackup(request.databaseFile, request.backupFile, /*verbose=*/true);
     ReadBackupOutput(service, viewer, verboseLog);
   } catch (...) {
@@ -124,23 +141,28 @@ void RunBackupService(FbServiceConnection& service, const BackupRequest& request
 }
 
 // Everything between showing the progress window and closing it. Clean-up runs in reverse
-// order of acquisition; an error raised by a clean-up step replaces the one pending.
+// order of acquisition. A cancel of the wait for the file replaces the error pending; a file
+// that cannot be deleted is reported only when nothing went wrong before.
 void BackUpWithService(const BackupRequest& request, TProgressViewer* viewer,
                        std::vector<std::string>& verboseLog) {
   std::exception_ptr failure;
+  bool started = false;
   auto service = std::make_unique<FbServiceConnection>();
   try {
     DeleteOldBackupFile(request.backupFile);
-    RunBackupService(*service, request, viewer, verboseLog);
+    RunBackupService(*service, request, viewer, verboseLog, started);
   } catch (...) {
     failure = std::current_exception();
   }
   service.reset();
   if (viewer != nullptr) {
     try {
-      DeleteBackupFileWhenFree(*viewer, request.backupFile);
-    } catch (...) {
+      DeleteBackupFileWhenFree(*viewer, request.backupFile, started);
+    } catch (const EProgressCancelByUser&) {
       failure = std::current_exception();
+    } catch (...) {
+      if (!failure)
+        failure = std::current_exception();
     }
   }
   if (failure)

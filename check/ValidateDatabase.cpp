@@ -1,5 +1,6 @@
 #include "check/ValidateDatabase.h"
 
+#include <cstddef>
 #include <utility>
 
 #include "os/CodePage.h"
@@ -25,11 +26,33 @@ const std::pair<const char*, const char*> kHeadings[] = {
 };
 
 const char* const kInUsePhrase = "secondary server attachments cannot validate databases";
-// The server never looked at the database: a refused login or no server to talk to.
+// The server never looked at the database: it refused the login (wrong password, no common
+// authentication or wire encryption, a broken security database) or could not be reached.
 const char* const kNotReachedPhrases[] = {
     "Your user name and password are not defined",
+    "Error occurred during login",
+    "Install incomplete, please read the Compatibility chapter",
+    "Incompatible wire encryption levels requested on client and server",
+    "Client attempted to attach unencrypted but wire encryption is required",
+    "Client attempted to start wire encryption using",
+    "connection rejected by remote interface",
     "Unable to complete network request",
 };
+// The connection broke while the server was at work: reading a damaged file may have brought
+// it down, so this is not a refusal even when it also says "Unable to complete network request".
+const char* const kConnectionLostPhrases[] = {
+    "Error reading data from the connection",
+    "Error writing data to the connection",
+    "connection lost to database",
+};
+
+template <std::size_t N>
+bool ContainsAny(const std::string& text, const char* const (&phrases)[N]) {
+  for (const char* phrase : phrases)
+    if (text.find(phrase) != std::string::npos)
+      return true;
+  return false;
+}
 
 bool IsBlank(const std::string& text) {
   for (char c : text)
@@ -98,8 +121,7 @@ void ValidateDatabase(const std::string& databaseFile) {
   const std::string report = ValidationReport(output);
   if (ToolSaysDatabaseInUse(report))
     throw Exception(DatabaseInUseMessage());
-  for (const char* phrase : kNotReachedPhrases)
-    if (report.find(phrase) != std::string::npos)
-      throw Exception(report);
+  if (!ContainsAny(report, kConnectionLostPhrases) && ContainsAny(report, kNotReachedPhrases))
+    throw Exception(report);
   throw EDatabaseError(report);
 }

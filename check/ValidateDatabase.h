@@ -10,9 +10,10 @@
 VELMAR_DECLARE_EXCEPTION(EDatabaseError, Exception);
 
 // Returns normally when the tool reported nothing. Raises EDatabaseError with the report
-// when it complained about the database; a plain Exception when the tool or the file is
-// missing, the work directory cannot be made, the database is in use elsewhere, or the
-// server refused the login or could not be reached; and passes on the runner's errors
+// when it complained about the database or the server broke the connection while at work; a
+// plain Exception when the tool or the file is missing, the work directory cannot be made,
+// the database is in use elsewhere, or the server refused the login or could not be reached
+// (the report is then its message); and passes on the runner's errors
 // (EProgressCancelByUser included) and those of GetFBPort and GetFBPassword.
 void ValidateDatabase(const std::string& databaseFile);
 

@@ -22,6 +22,9 @@ class NamedMutex {
 
   // Waits without a time-out; an abandoned mutex counts as acquired.
   virtual void Lock() = 0;
+  // Takes the mutex without waiting (an abandoned one counts as free); false while another
+  // process holds it. Throws EFileError when the system cannot tell.
+  virtual bool TryLock() = 0;
   virtual void Unlock() = 0;
 };
 

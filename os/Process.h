@@ -18,7 +18,8 @@ class Process {
   virtual ~Process() = default;
 
   // Waits at most `timeoutMs` for the process to end; true once it has ended. Returns as
-  // soon as the process ends, not at the end of the time-out.
+  // soon as the process ends, not at the end of the time-out. Throws Exception with the
+  // system's text when the wait itself fails.
   virtual bool Wait(std::uint32_t timeoutMs) = 0;
   virtual std::uint32_t Id() const = 0;
 };

@@ -97,6 +97,15 @@ std::unique_ptr<os::NamedMutex> CreateGlobalMutex(const std::string& name) {
   return nullptr;  // not reached: Raise() throws
 }
 
+std::unique_ptr<TWorkMutexHold> TryHoldWorkMutex() {
+  // Named after the work directory: copies that share it share every scratch file.
+  std::unique_ptr<os::NamedMutex> mutex =
+      CreateGlobalMutex(BuildInstanceMutexName("FBUtilsWorkMutex", paths::WorkDirectory()));
+  if (!mutex->TryLock())
+    return nullptr;
+  return std::make_unique<TWorkMutexHold>(std::move(mutex));
+}
+
 bool FBUtilsInitialize() {
   FBUtilsFinalize();
   Binding& state = State();

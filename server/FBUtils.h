@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "os/Exception.h"
 #include "os/NamedMutex.h"
@@ -33,6 +34,23 @@ std::unique_ptr<Exception> ChainException(const std::exception& e, const std::st
 // prefix + path lowered under the locale, doubled backslashes collapsed, and the characters
 // that a mutex name may not hold ("*/:<>?\| and the double quote) replaced by '_'.
 std::string BuildInstanceMutexName(const std::string& prefix, const std::string& path);
+
+// Held by a copy of the program while it checks or repairs. Two copies would share the
+// runner's batch files, the tool log and the files beside the database, so a second copy
+// must not start either while the first runs one. Released when destroyed.
+class TWorkMutexHold {
+ public:
+  explicit TWorkMutexHold(std::unique_ptr<os::NamedMutex> mutex) : mutex_(std::move(mutex)) {}
+  ~TWorkMutexHold() { mutex_->Unlock(); }
+  TWorkMutexHold(const TWorkMutexHold&) = delete;
+  TWorkMutexHold& operator=(const TWorkMutexHold&) = delete;
+
+ private:
+  std::unique_ptr<os::NamedMutex> mutex_;
+};
+// The work mutex ("FBUtilsWorkMutex" and the mapped work directory), taken without waiting;
+// nullptr while another copy holds it. Throws the chained error of CreateGlobalMutex.
+std::unique_ptr<TWorkMutexHold> TryHoldWorkMutex();
 
 // Start-up of the binding. Throws the mutex error; returns false when the library could not
 // be loaded (the caller then refuses to start), true otherwise.

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "os/CodePage.h"
 #include "os/Exception.h"
 #include "os/Files.h"
 #include "os/Process.h"
@@ -40,6 +41,17 @@ int ToolBatchCount() {
 }
 
 void RunToolBatch(const std::string& commandLine, const std::string& caption) {
+  // The batch file would carry "?" in their place: the tool would then look at another file
+  // (or at none) and its complaint would read as damage.
+  const std::string lost = os::CharactersOutsideCodePages(commandLine);
+  if (!lost.empty()) {
+    throw Exception(
+        "Путь к файлу базы данных или пароль администратора сервера содержит символы, которые "
+        "не могут быть переданы программам сервера: \"" +
+        lost +
+        "\"\r\nПереименуйте папки и файл базы данных так, чтобы в пути остались только русские "
+        "и латинские буквы, цифры и знаки препинания.");
+  }
   const std::string workDirectory = paths::WorkDirectory();
   if (!os::ForceDirectories(workDirectory))
     throw Exception("Не удалось создать временный каталог: " + workDirectory);

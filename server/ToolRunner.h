@@ -5,10 +5,12 @@
 
 #include <string>
 
-// Throws Exception when the work directory cannot be created or the script cannot be
-// started, EFileError when the script cannot be written, EProgressException when the
-// progress window cannot be shown, and EProgressCancelByUser when the operator cancels; a
-// cancelled tool is left running to its own end.
+// Throws Exception when the command line holds characters the script cannot carry (Windows:
+// outside the console's or the system's code page; nothing is written or run then), when the
+// work directory cannot be created or the script cannot be started, EFileError when the
+// script cannot be written, EProgressException when the progress window cannot be shown, and
+// EProgressCancelByUser when the operator cancels; a cancelled tool is left running to its
+// own end.
 void RunToolBatch(const std::string& commandLine, const std::string& caption);
 
 // The script file of run number `number` (1 for a process's first run).

@@ -167,6 +167,10 @@ std::string OemToUtf8(const std::string& oem) {
   return oem;
 }
 
+std::string CharactersOutsideCodePages(const std::string&) {
+  return std::string();
+}
+
 std::string LowerCase(const std::string& utf8) {
   return MapCase(utf8, ToLower);
 }

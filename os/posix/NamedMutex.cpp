@@ -107,6 +107,22 @@ class PosixNamedMutex : public NamedMutex {
     }
   }
 
+  bool TryLock() override {
+    if (!threads_.try_lock())
+      return false;
+    while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+      if (errno == EINTR)
+        continue;
+      const int code = errno;
+      threads_.unlock();
+      if (code == EWOULDBLOCK)
+        return false;
+      throw EFileError("Не удалось захватить мьютекс \"" + name_ + "\": " + SystemErrorText(code),
+                       code);
+    }
+    return true;
+  }
+
   void Unlock() override {
     ::flock(fd_, LOCK_UN);
     threads_.unlock();

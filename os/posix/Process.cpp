@@ -12,6 +12,8 @@
 #include <system_error>
 #include <thread>
 
+#include "os/Exception.h"
+#include "os/SystemError.h"
 #include "os/Time.h"
 
 namespace os {
@@ -68,6 +70,11 @@ int OpenPidFd(pid_t pid) {
 #endif
 }
 
+// A wait that fails is an error, not "still running": the caller would spin without sleeping.
+[[noreturn]] void ThrowWaitError(int code) {
+  throw Exception("Ошибка при ожидании завершения процесса: " + SystemErrorText(code));
+}
+
 class PosixProcess : public Process {
  public:
   explicit PosixProcess(pid_t pid) : pid_(pid), pidfd_(OpenPidFd(pid)) {
@@ -106,7 +113,7 @@ class PosixProcess : public Process {
       if (pidfd_ >= 0) {
         pollfd ready{pidfd_, POLLIN, 0};
         if (::poll(&ready, 1, left) < 0 && errno != EINTR)
-          return TryReap();
+          ThrowWaitError(errno);
       } else {
         // Without pidfd there is nothing to sleep on; short naps keep the answer prompt.
         SleepMs(left < 2 ? static_cast<std::uint32_t>(left) : 2u);
@@ -127,6 +134,8 @@ class PosixProcess : public Process {
     // ECHILD: somebody else collected it (a SIGCHLD set to be ignored); it has ended all the same.
     if (done == pid_ || (done < 0 && errno == ECHILD))
       reaped_ = true;
+    else if (done < 0)
+      ThrowWaitError(errno);
     return reaped_;
   }
 

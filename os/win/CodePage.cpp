@@ -37,6 +37,34 @@ std::string OemToUtf8(const std::string& oem) {
   return Recode(oem, CP_OEMCP, CP_UTF8);
 }
 
+namespace {
+
+// True when the code page holds the character exactly (no "?", no look-alike).
+bool Holds(UINT codePage, const wchar_t* character, int length) {
+  BOOL usedDefault = FALSE;
+  char bytes[8];
+  const int written = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, character, length, bytes,
+                                          sizeof bytes, nullptr, &usedDefault);
+  return written > 0 && !usedDefault;
+}
+
+}  // namespace
+
+std::string CharactersOutsideCodePages(const std::string& utf8) {
+  const std::wstring wide = win::ToWide(utf8);
+  std::wstring lost;
+  for (std::size_t i = 0; i < wide.size();) {
+    // A character outside the basic plane takes two UTF-16 units.
+    const int length = IS_HIGH_SURROGATE(wide[i]) && i + 1 < wide.size() ? 2 : 1;
+    const std::wstring character = wide.substr(i, static_cast<std::size_t>(length));
+    if ((!Holds(CP_OEMCP, character.data(), length) || !Holds(CP_ACP, character.data(), length)) &&
+        lost.find(character) == std::wstring::npos)
+      lost += character;
+    i += static_cast<std::size_t>(length);
+  }
+  return win::FromWide(lost);
+}
+
 std::string LowerCase(const std::string& utf8) {
   return MapCase(utf8, true);
 }

@@ -23,6 +23,17 @@ class WinNamedMutex : public NamedMutex {
                      code);
   }
 
+  bool TryLock() override {
+    const DWORD result = WaitForSingleObject(handle_, 0);
+    if (result == WAIT_OBJECT_0 || result == WAIT_ABANDONED)
+      return true;
+    if (result == WAIT_TIMEOUT)
+      return false;
+    const int code = static_cast<int>(GetLastError());
+    throw EFileError("Не удалось захватить мьютекс \"" + name_ + "\": " + SystemErrorText(code),
+                     code);
+  }
+
   void Unlock() override { ReleaseMutex(handle_); }
 
  private:

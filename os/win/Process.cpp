@@ -1,5 +1,7 @@
 #include "os/Process.h"
 
+#include "os/Exception.h"
+#include "os/SystemError.h"
 #include "os/win/Wide.h"
 
 namespace os {
@@ -13,7 +15,13 @@ class WinProcess : public Process {
   ~WinProcess() override { CloseHandle(process_); }
 
   bool Wait(std::uint32_t timeoutMs) override {
-    return WaitForSingleObject(process_, timeoutMs) == WAIT_OBJECT_0;
+    const DWORD result = WaitForSingleObject(process_, timeoutMs);
+    if (result == WAIT_OBJECT_0)
+      return true;
+    if (result == WAIT_TIMEOUT)
+      return false;
+    // WAIT_FAILED: taking it for "still running" would spin without ever sleeping.
+    throw Exception("Ошибка при ожидании завершения процесса: " + LastErrorText());
   }
 
   std::uint32_t Id() const override { return id_; }

@@ -13,7 +13,9 @@
 #include "log/HuxLogger.h"
 #include "log/SessionLog.h"
 #include "os/Environment.h"
+#include "os/File.h"
 #include "os/Files.h"
+#include "os/Time.h"
 #include "progress/ProgressViewer.h"
 #include "server/FBUtils.h"
 #include "server/FixedPaths.h"
@@ -227,7 +229,7 @@ TEST_F(ScriptedCheck, RefusedLoginIsAnErrorNotDamage) {
       .Box(DialogResult::Ok, {.caption = "Ошибка",
                               .text = "В ходе работы процедуры проверки базы данных\r\n"
                                       "произошла ошибка: \r\n" +
-                                      ValidationReport(refused + "\n") +
+                                      refused +  // the tool's line break leaves no empty row
                                       "\r\n\r\n"
                                       "Программа попытается выполнить проверку путем создания\r\n"
                                       "резервной копии базы данных",
@@ -263,6 +265,38 @@ TEST_F(ScriptedCheck, TrialBackupChainsTheClientsError) {
   ASSERT_EQ(records.size(), 2u);
   EXPECT_EQ(records[1].tag, " [ошиб]");
   EXPECT_EQ(records[1].text.rfind("Ошибка создания резервной копии: ", 0), 0u);
+}
+
+TEST_F(ScriptedCheck, AnOldBackupFileHeldOpenEndsAtOnceWithTheDeletionError) {
+  if (!OnWindows())
+    GTEST_SKIP() << "an open file does not stop its deletion here; test_trial_backup makes one "
+                    "that cannot be deleted";
+  const std::string backup = os::ChangeFileExt(database_, ".db_backup");
+  WriteFileBytes(backup, "left over from an earlier run");
+  {
+    // Opened without delete sharing, as another program may hold it.
+    std::unique_ptr<os::File> held = os::File::Open(backup, os::File::Mode::OpenReadShared);
+    ASSERT_TRUE(held);
+    std::vector<std::string> verboseLog;
+    const std::uint64_t start = os::MonotonicMs();
+    try {
+      MakeTrialBackup("127.0.0.1", database_, backup, "SYSDBA", "pw1", verboseLog, kSilentPort,
+                      /*ShowProgress=*/true);
+      FAIL() << "the backup ran over an old file it could not delete";
+    } catch (const Exception& e) {
+      EXPECT_STREQ(e.ClassName(), "Exception");
+      const std::string head =
+          "СозданиеРезервнойКопииБД -> Ошибка при удалении файла \"" + backup + "\": ";
+      EXPECT_EQ(e.Message().rfind(head, 0), 0u) << e.Message();
+      EXPECT_GT(e.Message().size(), head.size() + 16) << "the system's reason is missing";
+    }
+    EXPECT_LT(os::MonotonicMs() - start, 1000u);
+  }
+  const auto records = checktest::ReadSessionLogRecords();
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[1].text.rfind("Ошибка создания резервной копии: Ошибка при удалении файла", 0),
+            0u);
+  os::RemoveFile(backup);
 }
 
 }  // namespace

@@ -1,12 +1,15 @@
 // The validation against the real private server with the server's own gfix at the fixed
-// path: clean and damaged databases, a database in use, a refused login, no server, odd
-// paths, missing files and the operator's cancel.
+// path: clean and damaged databases, a database in use, the server's refusals, odd paths,
+// missing files and the operator's cancel.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
 #include "check/ValidateDatabase.h"
+#include "os/Environment.h"
 #include "os/Files.h"
 #include "os/Time.h"
 #include "progress/ProgressViewer.h"
@@ -144,22 +147,65 @@ TEST_F(Validation, ADatabaseAttachedElsewhereCannotBeValidated) {
   EXPECT_FALSE(os::FileExists(paths::ToolLog()));
 }
 
-TEST_F(Validation, AWrongPasswordIsAPlainErrorNotDamage) {
-  const std::string db = CopyOfTemplate("login", "VELMAR.FDB");
-  SetLogin(server_.password + "x", server_.port);
-  const auto [className, message] = Failure(db);
-  EXPECT_EQ(className, "Exception");
-  EXPECT_NE(message.find("Your user name and password are not defined"), std::string::npos)
-      << message;
-}
+// The client's own configuration for the tools this test runs: the installation's messages
+// and plug-ins, with `settings` as its firebird.conf.
+class ClientSettings {
+ public:
+  ClientSettings(const std::string& dir, const std::string& settings) {
+    const fs::path installation = "/usr/lib/x86_64-linux-gnu/firebird/3.0";
+    fs::create_directories(dir);
+    for (const char* name : {"firebird.msg", "intl", "lib", "plugins", "plugins.conf"})
+      fs::create_symlink(installation / name, fs::path(dir) / name);
+    WriteText(dir + "/firebird.conf", settings);
+    os::SetEnv("FIREBIRD", dir);
+  }
+  ~ClientSettings() {
+    if (earlier_)
+      os::SetEnv("FIREBIRD", *earlier_);
+    else
+      ::unsetenv("FIREBIRD");
+  }
 
-TEST_F(Validation, NoServerOnThePortIsAPlainErrorNotDamage) {
-  const std::string db = CopyOfTemplate("no-server", "VELMAR.FDB");
-  // Nobody listens on port 1: the tool cannot reach a server.
-  SetLogin(server_.password, 1);
-  const auto [className, message] = Failure(db);
-  EXPECT_EQ(className, "Exception");
-  EXPECT_NE(message.find("Unable to complete network request"), std::string::npos) << message;
+ private:
+  std::optional<std::string> earlier_ = os::GetEnv("FIREBIRD");
+};
+
+// What the real server answers when it will not let the tool in: a plain error with the
+// tool's text, never damage.
+TEST_F(Validation, RefusalsOfTheServerArePlainErrorsNotDamage) {
+  struct Refusal {
+    const char* name;
+    const char* clientSettings;  // empty: the installation's own
+    bool wrongPassword;
+    bool noServer;
+    const char* answer;
+  };
+  const Refusal refusals[] = {
+      {"wrong password", "", true, false, "Your user name and password are not defined"},
+      {"no server on the port", "", false, true, "Unable to complete network request"},
+      // The server insists on wire encryption (Firebird 3's default).
+      {"no wire encryption", "WireCrypt = Disabled\n", false, false,
+       "Incompatible wire encryption levels requested on client and server"},
+      // No authentication method the server accepts: the login fails on the server's side.
+      {"no common login method", "AuthClient = Legacy_Auth\n", false, false,
+       "Error occurred during login, please check server firebird.log for details"},
+  };
+  for (const Refusal& refusal : refusals) {
+    SCOPED_TRACE(refusal.name);
+    std::string folder = refusal.name;
+    for (char& c : folder)
+      if (c == ' ')
+        c = '-';
+    const std::string db = CopyOfTemplate(folder, "VELMAR.FDB");
+    SetLogin(server_.password + (refusal.wrongPassword ? "x" : ""),
+             refusal.noServer ? 1 : server_.port);  // nobody listens on port 1
+    std::optional<ClientSettings> client;
+    if (*refusal.clientSettings != '\0')
+      client.emplace(sandbox_->DataDir() + "/client-" + folder, refusal.clientSettings);
+    const auto [className, message] = Failure(db);
+    EXPECT_EQ(className, "Exception") << message;
+    EXPECT_NE(message.find(refusal.answer), std::string::npos) << message;
+  }
 }
 
 TEST_F(Validation, OddCharactersInThePathReachTheServerUnchanged) {

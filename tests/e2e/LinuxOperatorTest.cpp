@@ -295,6 +295,51 @@ TEST_F(LinuxOperator, DamagedDatabaseCheckedRepairedAndCheckedCleanAgain) {
   EXPECT_GE(session_->ProgressWindowsSeen(), 1);
 }
 
+// Two copies share the work directory and the files beside the database: while the first
+// checks, the second starts neither a check nor a repair and changes nothing.
+TEST_F(LinuxOperator, ASecondCopyRefusesBothButtonsWhileTheFirstChecks) {
+  testsupport::CreateTestDatabase(server_, Database(), 500, false);
+  StartProgram();
+  // The first copy stays inside its check while its question waits for the operator.
+  ASSERT_TRUE(session_->ClickCheck());
+  std::optional<ScreenWindow> question = session_->NextBox();
+  ASSERT_TRUE(question);
+  ASSERT_EQ(question->title, "Повреждений не обнаружено!");
+
+  const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+  OperatorSession second(name + "-second", {"KORA_ROOT=" + root_, "HOME=" + scratch_ + "/home",
+                                            "XDG_CONFIG_HOME=" + scratch_ + "/home/.config",
+                                            "LANG=C.UTF-8", "LC_ALL=C.UTF-8"});
+  ASSERT_TRUE(second.Start(Env("VELMAR_BIN_DIR") + "/VelmarDBRepair"));
+  const auto refused = [&] {
+    std::optional<ScreenWindow> box = second.NextBox();
+    ASSERT_TRUE(box) << "the second copy said nothing";
+    EXPECT_EQ(box->title, "Внимание!");
+    ASSERT_TRUE(second.Answer(*box, "Return"));
+  };
+  ASSERT_TRUE(second.ClickCheck());
+  refused();
+  ASSERT_TRUE(second.ShowRepairTab());
+  ASSERT_TRUE(second.ClickRepair());
+  refused();
+  WaitForQuietLog();
+  // The second copy wrote only its start.
+  EXPECT_EQ(AllRecords().back().text, "Программа запущена") << Dump(AllRecords());
+
+  ASSERT_TRUE(session_->Answer(*question, "Escape"));
+  WaitForQuietLog();
+  EXPECT_EQ(RunRecords().back().text, "Проверка базы данных завершена!");
+  // Once the first copy's check has ended, the second may check.
+  ASSERT_TRUE(second.ShowCheckTab());
+  ASSERT_TRUE(second.ClickCheck());
+  std::optional<ScreenWindow> own = second.NextBox();
+  ASSERT_TRUE(own);
+  EXPECT_EQ(own->title, "Повреждений не обнаружено!");
+  ASSERT_TRUE(second.Answer(*own, "Escape"));
+  EXPECT_EQ(second.Close(), std::optional<int>(0));
+  CloseProgram();
+}
+
 TEST_F(LinuxOperator, SafetyCopyOntoTheDatabaseItselfIsRefused) {
   // A database away from the default path, named by typing it into the file field.
   const std::string db = scratch_ + "/shop/SHOP.FDB";

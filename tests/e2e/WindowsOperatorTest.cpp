@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -196,6 +197,45 @@ TEST_F(WindowsOperator, CheckReportsTheDamageTheValidationFound) {
   CloseProgram();
   EXPECT_EQ(session_->Captions(),
             (std::vector<std::string>{"Внимание! База повреждена!", "Внимание!"}));
+}
+
+// Two copies share C:\KORA\TEMP\DBRepair and the files beside the database: while the first
+// checks, the second starts neither a check nor a repair and changes nothing.
+TEST_F(WindowsOperator, ASecondCopyRefusesBothButtonsWhileTheFirstChecks) {
+  InstallSuite("[gfix -v -full]\nexit: 0\n");
+  StartProgram();
+  // The first copy stays inside its check while its question waits for the operator.
+  ASSERT_TRUE(session_->ClickCheck());
+  std::optional<ScreenWindow> question = session_->NextBox();
+  ASSERT_TRUE(question);
+  ASSERT_EQ(question->title, "Повреждений не обнаружено!");
+
+  const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+  OperatorSession second(name + "-second", {"VELMAR_STANDIN_SCRIPT=" + kBin + "standin.script",
+                                            "VELMAR_STANDIN_LOG=" + kBin + "calls.log"});
+  ASSERT_TRUE(second.Start(BinFile("VelmarDBRepair.exe")));
+  const auto refused = [&] {
+    std::optional<ScreenWindow> box = second.NextBox();
+    ASSERT_TRUE(box) << "the second copy said nothing";
+    EXPECT_EQ(box->title, "Внимание!");
+    EXPECT_EQ(MessageBoxText(box->title),
+              "Проверка или ремонт базы данных уже выполняется другой копией программы.\r\n"
+              "Дождитесь ее завершения и повторите попытку.");
+    ASSERT_TRUE(second.Answer(*box, "Return"));
+  };
+  ASSERT_TRUE(second.ClickCheck());
+  refused();
+  ASSERT_TRUE(second.ShowRepairTab());
+  ASSERT_TRUE(second.ClickRepair());
+  refused();
+  // The second copy wrote only its start, and gfix ran once.
+  EXPECT_EQ(Texts(ParseSessionLog(ReadSessionLog(kSessionLog))).back(), "Программа запущена");
+  const std::string calls = ReadBytes(kBin + "calls.log");
+  EXPECT_EQ(std::count(calls.begin(), calls.end(), '\n'), 1) << calls;
+
+  ASSERT_TRUE(session_->Answer(*question, "Escape"));
+  EXPECT_EQ(second.Close(), std::optional<int>(0));
+  CloseProgram();
 }
 
 TEST_F(WindowsOperator, RepairEndsWithTheSuccessBoxAndTheRebuiltFileInPlace) {

@@ -124,12 +124,16 @@ TEST(NamedMutex, AnotherProcessHoldingItKeepsUsOut) {
   ASSERT_NE(StartHolder(dir, name, holder), 0u);
   std::shared_ptr<os::NamedMutex> mutex = CreateOrFail(name);
   ASSERT_TRUE(mutex);
+  EXPECT_FALSE(mutex->TryLock());
   BackgroundLocker locker(mutex);
   EXPECT_FALSE(locker.AcquiredWithin(500));
   dir.Put("holder.go", "");
   EXPECT_TRUE(locker.AcquiredWithin(20000));
   EXPECT_TRUE(locker.ReleaseAndWait());
   EXPECT_TRUE(holder->Wait(20000));
+  // Free now: taken at once, and given back.
+  ASSERT_TRUE(mutex->TryLock());
+  mutex->Unlock();
 }
 
 TEST(NamedMutex, AKilledHolderReleasesIt) {

@@ -2,6 +2,7 @@
 // tool unchanged however odd the paths and the password are.
 #include <gtest/gtest.h>
 
+#include "os/Exception.h"
 #include "os/Files.h"
 #include "server/FixedPaths.h"
 #include "server/ToolCommands.h"
@@ -46,6 +47,16 @@ TEST(ToolCommands, DoublePercentSignsAndQuoteAPasswordTheInterpreterWouldSplit) 
       " -pass p%%w > \"C:\\l.log\" 2>&1");
   EXPECT_EQ(MendCommand("g", ToolLogin{1, "a&b c"}, "d", "l"),
             "\"g\" -mend \"127.0.0.1/1:d\" -user SYSDBA -pass \"a&b c\" > \"l\" 2>&1");
+}
+
+TEST(ToolCommands, QuoteAPasswordWithQuotesOrATrailingBackslashForBothReaders) {
+  // The tool's runtime would take \" for a quote of the value: the backslash is doubled.
+  EXPECT_EQ(MendCommand("g", ToolLogin{1, "a b\\"}, "d", "l"),
+            "\"g\" -mend \"127.0.0.1/1:d\" -user SYSDBA -pass \"a b\\\\\" > \"l\" 2>&1");
+  // The interpreter sees only escaped quotes, so the redirection stays its own.
+  EXPECT_EQ(MendCommand("g", ToolLogin{1, "a\"b&c"}, "d", "l"),
+            "\"g\" -mend \"127.0.0.1/1:d\" -user SYSDBA -pass ^\"a\\^\"b^&c^\" > \"l\" 2>&1");
+  EXPECT_THROW(MendCommand("g", ToolLogin{1, "a\r\nb"}, "d", "l"), Exception);
 }
 
 #else
@@ -99,6 +110,11 @@ class ToolCommandsReachTheTool : public ::testing::Test {
 TEST_F(ToolCommandsReachTheTool, WithEveryArgumentUnchanged) {
   const std::string work = paths::WorkDirectory();
   ASSERT_TRUE(os::ForceDirectories(work));
+  // Passwords the suite's library might give: percent signs, the interpreter's own characters,
+  // spaces, quotes and backslashes before them or at the end.
+  const std::vector<std::string> passwords =
+      OnWindows() ? std::vector<std::string>{"pa%ss&w rd", "a\"b", "pa ss\\", "q\" & x\\\"y\\\\"}
+                  : std::vector<std::string>{"pa%s$s`w'&d\" x"};
   int run = 0;
   for (const std::string& name : OddNames()) {
     SCOPED_TRACE(name);
@@ -108,7 +124,8 @@ TEST_F(ToolCommandsReachTheTool, WithEveryArgumentUnchanged) {
     const std::string database = folder + os::PathDelimiter() + name + ".fdb";
     const std::string backup = folder + os::PathDelimiter() + name + ".db_backup1";
     const std::string log = folder + os::PathDelimiter() + "tool log.log";
-    const std::string password = OnWindows() ? "pa%ss&w rd" : "pa%s$s`w'&d\" x";
+    const std::string& password = passwords[static_cast<std::size_t>(run / 3) % passwords.size()];
+    SCOPED_TRACE(password);
     const ToolLogin login{31001, password};
     const std::string server = "127.0.0.1/31001:" + database;
 
