@@ -14,6 +14,14 @@ std::string ServerAndFile(const ToolLogin& login, const std::string& database) {
   return Quoted(std::string(kServerHost) + "/" + std::to_string(login.port) + ":" + database);
 }
 
+// The server itself reads and writes the files of a backup or restore (its service manager
+// runs gbak inside the server process), so they travel neither through the network protocol
+// nor through this program; the paths are the server's own, given bare.
+std::string ServiceManager(const ToolLogin& login) {
+  return "-se " +
+         Quoted(std::string(kServerHost) + "/" + std::to_string(login.port) + ":service_mgr");
+}
+
 std::string LoginAndLog(const ToolLogin& login, const std::string& toolLog) {
   return " -user " + Bare(kUser) + " -pass " + Bare(login.password) + " > " + Quoted(toolLog) +
          " 2>&1";
@@ -34,13 +42,13 @@ std::string MendCommand(const std::string& gfix, const ToolLogin& login,
 std::string BackupCommand(const std::string& gbak, const ToolLogin& login,
                           const std::string& database, const std::string& backupFile,
                           const std::string& toolLog) {
-  return Quoted(gbak) + " -b -v -ig -g " + ServerAndFile(login, database) + " " +
+  return Quoted(gbak) + " -b -v -ig -g " + ServiceManager(login) + " " + Quoted(database) + " " +
          Quoted(backupFile) + LoginAndLog(login, toolLog);
 }
 
 std::string RestoreCommand(const std::string& gbak, const ToolLogin& login,
                            const std::string& backupFile, const std::string& restoredFile,
                            const std::string& toolLog) {
-  return Quoted(gbak) + " -c -v " + Quoted(backupFile) + " " + ServerAndFile(login, restoredFile) +
-         LoginAndLog(login, toolLog);
+  return Quoted(gbak) + " -c -v " + ServiceManager(login) + " " + Quoted(backupFile) + " " +
+         Quoted(restoredFile) + LoginAndLog(login, toolLog);
 }

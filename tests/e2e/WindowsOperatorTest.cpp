@@ -192,9 +192,9 @@ TEST_F(WindowsOperator, RepairEndsWithTheSuccessBoxAndTheRebuiltFileInPlace) {
   InstallSuite(
       "[gfix -mend]\nexit: 0\n"
       "[gfix -v -full]\nexit: 0\n"
-      "[gbak -b]\nfile: {arg:6}\nline: backup\nsleep: 700\n"
+      "[gbak -b -se]\nfile: {arg:8}\nline: backup\nsleep: 700\n"
       "out: gbak:closing file, committing, and finishing. 1536 bytes written\n"
-      "[gbak -c]\nfile: {arg:4:path}\nline: rebuilt database\nsleep: 700\n"
+      "[gbak -c -se]\nfile: {arg:6}\nline: rebuilt database\nsleep: 700\n"
       "out: gbak:finishing, closing, and going home\n");
   StartProgram();
   ASSERT_TRUE(session_->ShowRepairTab());

@@ -71,14 +71,14 @@ std::string Script(int restoreMs, bool backupFinishes = true) {
   std::string script =
       "[gfix -mend]\nexit: 0\n"
       "[gfix -v -full]\nexit: 0\n"
-      "[gbak -b]\nfile: {arg:6}\nline: backup\n";
+      "[gbak -b -se]\nfile: {arg:8}\nline: backup\n";
   if (backupFinishes) {
     script += "out: gbak:closing file, committing, and finishing. 1536 bytes written\n";
   } else {
     script += "err: gbak: ERROR:Error reading data from the connection.\n";
   }
   script +=
-      "[gbak -c]\nfile: {arg:4:path}\nline: rebuilt database\nsleep: " + std::to_string(restoreMs) +
+      "[gbak -c -se]\nfile: {arg:6}\nline: rebuilt database\nsleep: " + std::to_string(restoreMs) +
       "\nout: gbak:finishing, closing, and going home\n"
       "out: gbak:adjusting the ONLINE and FORCED WRITES flags\n";
   return script;
@@ -174,12 +174,15 @@ TEST_F(RepairUnderWindows, AFullRepairEndsWithTheSuccessBoxAndTheRebuiltFileInPl
   expected.push_back("Файл \"" + kRestored + "\" успешно переименован в \"" + kDb + "\"");
   expected.push_back("Ремонт базы данных успешно завершен!");
   EXPECT_TRUE(RecordsAre(Records(), expected));
-  // The tools ran in the repair's order, each addressing the local server.
+  // The tools ran in the repair's order, each addressing the local server; gbak through its
+  // service manager, with the files as the server names them.
   const std::string calls = ReadFile(kBin + "repair-calls.log");
   const auto mend = calls.find("gfix\t-mend\t127.0.0.1/3050:" + kDb);
   const auto check = calls.find("gfix\t-v\t-full");
-  const auto backup = calls.find("gbak\t-b\t-v\t-ig\t-g");
-  const auto restore = calls.find("gbak\t-c\t-v");
+  const auto backup = calls.find("gbak\t-b\t-v\t-ig\t-g\t-se\t127.0.0.1/3050:service_mgr\t" + kDb +
+                                 "\t" + kBackup + "\t-user\tSYSDBA\t-pass\tstandin\n");
+  const auto restore = calls.find("gbak\t-c\t-v\t-se\t127.0.0.1/3050:service_mgr\t" + kBackup +
+                                  "\t" + kRestored + "\t-user\tSYSDBA\t-pass\tstandin\n");
   EXPECT_TRUE(mend < check && check < backup && backup < restore) << calls;
 }
 
