@@ -16,7 +16,8 @@ std::string ServerAndFile(const ToolLogin& login, const std::string& database) {
 
 // The server itself reads and writes the files of a backup or restore (its service manager
 // runs gbak inside the server process), so they travel neither through the network protocol
-// nor through this program; the paths are the server's own, given bare.
+// nor through this program. The paths are the server's own, given bare: with the server's
+// address in front, the service refuses them ("unavailable database").
 std::string ServiceManager(const ToolLogin& login) {
   return "-se " +
          Quoted(std::string(kServerHost) + "/" + std::to_string(login.port) + ":service_mgr");
