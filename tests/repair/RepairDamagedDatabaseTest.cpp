@@ -150,10 +150,12 @@ TEST(RepairWithFailingRestore, AnUnfinishedRestoreIsAFailureAndKeepsTheDatabase)
                    "Ошибка функции ремонта базы данных: " + RestoreFailedText()});
   const auto records = sandbox.Records();
   EXPECT_TRUE(RecordsAre(records, expected, RecheckOutcome()));
-  // The record carries gbak's own words, both streams of them.
+  // The record carries gbak's own words. The server made the restore, and gbak drops the
+  // verbose lines it had not yet fetched from it when the error came (how many varies from run
+  // to run), so only the error's own words are certain; the success cases prove the verbose
+  // output reaches the log.
   const std::string& restoreLog = records[records.size() - 2];
   EXPECT_NE(restoreLog.find("validation error for column"), std::string::npos) << restoreLog;
-  EXPECT_NE(restoreLog.find("gbak:restoring data for table"), std::string::npos) << restoreLog;
 }
 
 // gbak finishes, but the unique index cannot be built over the duplicate and the new
