@@ -14,6 +14,15 @@ std::string ServerAndFile(const ToolLogin& login, const std::string& database) {
   return Quoted(std::string(kServerHost) + "/" + std::to_string(login.port) + ":" + database);
 }
 
+// The server itself reads and writes the files of a backup or restore (its service manager
+// runs gbak inside the server process), so they travel neither through the network protocol
+// nor through this program. The paths are the server's own, given bare: with the server's
+// address in front, the service refuses them ("unavailable database").
+std::string ServiceManager(const ToolLogin& login) {
+  return "-se " +
+         Quoted(std::string(kServerHost) + "/" + std::to_string(login.port) + ":service_mgr");
+}
+
 std::string LoginAndLog(const ToolLogin& login, const std::string& toolLog) {
   return " -user " + Bare(kUser) + " -pass " + Bare(login.password) + " > " + Quoted(toolLog) +
          " 2>&1";
@@ -36,13 +45,13 @@ std::string BackupCommand(const std::string& gbak, const ToolLogin& login,
                           const std::string& toolLog, const std::string& skipDataPattern) {
   const std::string skipData =
       skipDataPattern.empty() ? "" : "-skip_data " + Quoted(skipDataPattern) + " ";
-  return Quoted(gbak) + " -b -v -ig -g " + skipData + ServerAndFile(login, database) + " " +
-         Quoted(backupFile) + LoginAndLog(login, toolLog);
+  return Quoted(gbak) + " -b -v -ig -g " + skipData + ServiceManager(login) + " " +
+         Quoted(database) + " " + Quoted(backupFile) + LoginAndLog(login, toolLog);
 }
 
 std::string RestoreCommand(const std::string& gbak, const ToolLogin& login,
                            const std::string& backupFile, const std::string& restoredFile,
                            const std::string& toolLog) {
-  return Quoted(gbak) + " -c -v " + Quoted(backupFile) + " " + ServerAndFile(login, restoredFile) +
-         LoginAndLog(login, toolLog);
+  return Quoted(gbak) + " -c -v " + ServiceManager(login) + " " + Quoted(backupFile) + " " +
+         Quoted(restoredFile) + LoginAndLog(login, toolLog);
 }

@@ -1,7 +1,8 @@
 // The command lines of the four server tool runs, ready for RunToolBatch. Each names the
-// tool by its full path, addresses the local server as "127.0.0.1/<port>:<database>", logs
-// in as SYSDBA and sends both of the tool's output streams into `toolLog` (gfix reports its
-// validation summary and gbak its verbose lines and end markers on standard output).
+// tool by its full path, addresses the local server (gfix as "127.0.0.1/<port>:<database>",
+// gbak through its service manager "127.0.0.1/<port>:service_mgr"), logs in as SYSDBA and sends
+// both of the tool's output streams into `toolLog` (gfix reports its validation summary and gbak
+// its verbose lines and end markers on standard output).
 #pragma once
 
 #include <cstdint>
@@ -18,12 +19,13 @@ std::string ValidationCommand(const std::string& gfix, const ToolLogin& login,
 // gfix -mend
 std::string MendCommand(const std::string& gfix, const ToolLogin& login,
                         const std::string& database, const std::string& toolLog);
-// gbak -b -v -ig -g, the database into `backupFile`; with `skipDataPattern`, also
-// -skip_data and the pattern (the rows of the matching tables are left out)
+// gbak -b -v -ig -g -se, the database into `backupFile`, both written by the server; with
+// `skipDataPattern`, also -skip_data and the pattern (the rows of the matching tables are left
+// out)
 std::string BackupCommand(const std::string& gbak, const ToolLogin& login,
                           const std::string& database, const std::string& backupFile,
                           const std::string& toolLog, const std::string& skipDataPattern = {});
-// gbak -c -v, `backupFile` into the new database `restoredFile`
+// gbak -c -v -se, `backupFile` into the new database `restoredFile`, both by the server
 std::string RestoreCommand(const std::string& gbak, const ToolLogin& login,
                            const std::string& backupFile, const std::string& restoredFile,
                            const std::string& toolLog);

@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <stdio.h>
+#include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -73,7 +74,7 @@ bool MatchesMask(const char* mask, const char* name) {
   return *mask == '\0';
 }
 
-bool CopyBytes(int from, int to) {
+bool CopyThroughBuffer(int from, int to) {
   char buffer[64 * 1024];
   for (;;) {
     const ssize_t got = ::read(from, buffer, sizeof buffer);
@@ -87,6 +88,60 @@ bool CopyBytes(int from, int to) {
     if (!WriteAll(to, buffer, static_cast<std::size_t>(got)))
       return false;
   }
+}
+
+// Errors by which the kernel says that it cannot copy between these two files this way, as
+// opposed to a failure of the disk or the file system, which ends the copy.
+bool NotSupportedHere(int error) {
+  return error == ENOSYS || error == EXDEV || error == EINVAL || error == EOPNOTSUPP ||
+         error == ENOTSUP || error == EBADF || error == EPERM;
+}
+
+// Each call moves one chunk inside the kernel and advances both files' offsets, so a slower
+// way can go on where a faster one gave up.
+constexpr std::size_t kKernelChunk = 64 * 1024 * 1024;
+
+ssize_t CopyRangeChunk(int from, int to) {
+  return ::copy_file_range(from, nullptr, to, nullptr, kKernelChunk, 0);
+}
+
+ssize_t SendFileChunk(int from, int to) {
+  return ::sendfile(to, from, nullptr, kKernelChunk);
+}
+
+enum class KernelCopy { Done, Failed, NotSupported };
+
+KernelCopy CopyInKernel(ssize_t (*chunk)(int, int), int from, int to, std::int64_t size) {
+  std::int64_t copied = 0;
+  for (;;) {
+    const ssize_t done = chunk(from, to);
+    if (done > 0) {
+      copied += done;
+      continue;
+    }
+    // Some file systems report nothing to copy for files whose size they do not know.
+    if (done == 0)
+      return copied == 0 && size > 0 ? KernelCopy::NotSupported : KernelCopy::Done;
+    if (errno == EINTR)
+      continue;
+    return copied == 0 && NotSupportedHere(errno) ? KernelCopy::NotSupported : KernelCopy::Failed;
+  }
+}
+
+// At the disk's speed: the kernel's own copy (which the file system may even do by itself),
+// else, as between two file systems, the kernel's file-to-file transfer, else a plain loop.
+bool CopyBytes(int from, int to, std::int64_t size) {
+  for (auto chunk : {&CopyRangeChunk, &SendFileChunk}) {
+    switch (CopyInKernel(chunk, from, to, size)) {
+      case KernelCopy::Done:
+        return true;
+      case KernelCopy::Failed:
+        return false;
+      case KernelCopy::NotSupported:
+        break;
+    }
+  }
+  return CopyThroughBuffer(from, to);
 }
 
 }  // namespace
@@ -170,7 +225,7 @@ bool CopyFileNoReplace(const std::string& from, const std::string& to) {
     CloseKeepingError(source);
     return false;
   }
-  bool ok = CopyBytes(source, target);
+  bool ok = CopyBytes(source, target, static_cast<std::int64_t>(info.st_size));
   // The umask may have narrowed the mode at creation.
   if (ok)
     ok = fchmod(target, info.st_mode & 07777) == 0;

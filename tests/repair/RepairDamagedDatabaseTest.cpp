@@ -42,10 +42,18 @@ std::string Contains(const std::vector<std::string>& records, const std::string&
   return std::find(records.begin(), records.end(), record) != records.end() ? record : "";
 }
 
+// `folder`: a folder of the sandbox's data folder that holds the database, "" for none. The
+// server itself opens and writes the files of the backup and the restore, so their names
+// must reach it whole.
 struct DamageCase {
   DamageKind kind;
   bool reportsLoss;  // the row report box follows the success box
+  std::string folder;
 };
+
+void PrintTo(const DamageCase& c, std::ostream* out) {
+  *out << testsupport::DamageKindName(c.kind) << " " << c.folder;
+}
 
 class RepairOfDamage : public ::testing::TestWithParam<DamageCase> {};
 
@@ -53,7 +61,10 @@ TEST_P(RepairOfDamage, ReplacesTheDatabaseWithAValidRebuildAndKeepsTheDamagedCop
   const auto server = Server();
   const DamageKind kind = GetParam().kind;
   RepairSandbox sandbox(server, "repair-" + testsupport::DamageKindName(kind));
-  const std::string db = sandbox.Database();
+  const std::string folder =
+      GetParam().folder.empty() ? sandbox.DataDir() : sandbox.DataDir() + "/" + GetParam().folder;
+  ASSERT_TRUE(os::ForceDirectories(folder));
+  const std::string db = folder + "/VELMAR.FDB";
   testsupport::CreateTestDatabase(server, db, kRows, /*blobs=*/true);
   const auto customersBefore = testsupport::CountRows(server, db, "CUSTOMERS");
   const auto documentsBefore = testsupport::CountRows(server, db, "DOCUMENTS");
@@ -68,7 +79,7 @@ TEST_P(RepairOfDamage, ReplacesTheDatabaseWithAValidRebuildAndKeepsTheDamagedCop
   dialogs.Save(sandbox.DefaultSafetyCopy()).Box(DialogResult::Ok, SuccessBox());
   if (GetParam().reportsLoss)
     dialogs.Box(DialogResult::Ok, RowLossBox());
-  const auto error = RunRepair(sandbox, dialogs);
+  const auto error = RunRepairOn(db, dialogs);
 
   ASSERT_FALSE(error) << *error << "\n" << dialogs.Transcript();
   EXPECT_NE(os::IdentityOf(db), identityBefore) << "the database file was not replaced";
@@ -80,8 +91,8 @@ TEST_P(RepairOfDamage, ReplacesTheDatabaseWithAValidRebuildAndKeepsTheDamagedCop
   const auto records = sandbox.Records();
   EXPECT_TRUE(
       RecordsAre(records, SuccessRecords(db, sandbox.DefaultSafetyCopy()), RecheckOutcome()));
-  EXPECT_FALSE(Exists(sandbox.DataDir() + "/VELMAR.db_backup1"));
-  EXPECT_FALSE(Exists(sandbox.DataDir() + "/VELMAR.db_restored1"));
+  EXPECT_FALSE(Exists(folder + "/VELMAR.db_backup1"));
+  EXPECT_FALSE(Exists(folder + "/VELMAR.db_restored1"));
   EXPECT_FALSE(Exists(paths::ToolLog()));
 
   // The figures the repair reports are the ones we count ourselves, before and after.
@@ -125,10 +136,11 @@ TEST_P(RepairOfDamage, ReplacesTheDatabaseWithAValidRebuildAndKeepsTheDamagedCop
 }
 
 INSTANTIATE_TEST_SUITE_P(Repairable, RepairOfDamage,
-                         ::testing::Values(DamageCase{DamageKind::RecordGarbage, true},
-                                           DamageCase{DamageKind::ZeroDataPage, true},
-                                           DamageCase{DamageKind::IndexGarbage, false},
-                                           DamageCase{DamageKind::ZeroBlobPage, false}),
+                         ::testing::Values(DamageCase{DamageKind::RecordGarbage, true, ""},
+                                           DamageCase{DamageKind::ZeroDataPage, true, ""},
+                                           DamageCase{DamageKind::IndexGarbage, false, ""},
+                                           DamageCase{DamageKind::ZeroBlobPage, false,
+                                                      "Данные кассы № 1"}),
                          [](const auto& info) {
                            std::string name = testsupport::DamageKindName(info.param.kind);
                            std::erase(name, '-');
@@ -168,7 +180,15 @@ TEST(RepairBeyondRescue, AZeroedPointerPageAnsweredNoStopsAtTheBackupAndLeavesTh
   expected.push_back("Лог резервной копии не содержит признака окончания резервирования:\r\n*");
   expected.push_back("Восстановление базы данных без записей таблиц отклонено пользователем");
   expected.push_back("Ошибка функции ремонта базы данных: " + BackupFailedText());
-  EXPECT_TRUE(RecordsAre(sandbox.Records(), expected, RecheckOutcome()));
+  const auto records = sandbox.Records();
+  EXPECT_TRUE(RecordsAre(records, expected, RecheckOutcome()));
+  // The server made the backup; its error still reaches the record through gbak.
+  const auto backupLog = std::find_if(records.begin(), records.end(), [](const std::string& r) {
+    return r.starts_with("Лог резервной копии не содержит");
+  });
+  ASSERT_NE(backupLog, records.end());
+  EXPECT_NE(backupLog->find("gbak: ERROR:database file appears corrupt"), std::string::npos)
+      << *backupLog;
   EXPECT_FALSE(Exists(sandbox.DataDir() + "/VELMAR.db_backup1")) << "intermediate backup left";
   EXPECT_FALSE(Exists(sandbox.DataDir() + "/VELMAR.db_restored1"));
   EXPECT_FALSE(Exists(paths::ToolLog())) << "tool log left";
@@ -251,10 +271,12 @@ TEST(RepairWithFailingRestore, AnUnfinishedRestoreIsAFailureAndKeepsTheDatabase)
                    "Ошибка функции ремонта базы данных: " + RestoreFailedText()});
   const auto records = sandbox.Records();
   EXPECT_TRUE(RecordsAre(records, expected, RecheckOutcome()));
-  // The record carries gbak's own words, both streams of them.
+  // The record carries gbak's own words. The server made the restore, and gbak drops the
+  // verbose lines it had not yet fetched from it when the error came (how many varies from run
+  // to run), so only the error's own words are certain; the success cases prove the verbose
+  // output reaches the log.
   const std::string& restoreLog = records[records.size() - 2];
   EXPECT_NE(restoreLog.find("validation error for column"), std::string::npos) << restoreLog;
-  EXPECT_NE(restoreLog.find("gbak:restoring data for table"), std::string::npos) << restoreLog;
 }
 
 // gbak finishes, but the unique index cannot be built over the duplicate and the new

@@ -95,10 +95,10 @@ std::string Script(int restoreMs, bool restoredDamaged = false) {
         "out: {tab}Number of data page errors{tab}: 1\n";
   script +=
       "[gfix -v -full]\nexit: 0\n"
-      "[gbak -b]\nfile: {arg:6}\nline: backup\n"
+      "[gbak -b -se]\nfile: {arg:8}\nline: backup\n"
       "out: gbak:closing file, committing, and finishing. 1536 bytes written\n";
   script +=
-      "[gbak -c]\nfile: {arg:4:path}\nline: rebuilt database\nsleep: " + std::to_string(restoreMs) +
+      "[gbak -c -se]\nfile: {arg:6}\nline: rebuilt database\nsleep: " + std::to_string(restoreMs) +
       "\nout: gbak:finishing, closing, and going home\n"
       "out: gbak:adjusting the ONLINE and FORCED WRITES flags\n";
   return script;
@@ -178,6 +178,41 @@ class RepairUnderWindows : public ::testing::Test {
 
   testsupport::ProgramUnits units_;
 };
+
+TEST_F(RepairUnderWindows, AFullRepairEndsWithTheSuccessBoxAndTheRebuiltFileInPlace) {
+  WriteFile(kBin + "repair.script", Script(0));
+  ScriptedDialogs dialogs;
+  dialogs.Save(kCopy).Box(DialogResult::Ok, SuccessBox());
+  const auto error = Run(dialogs);
+
+  ASSERT_FALSE(error) << *error;
+  const auto saves = dialogs.SaveRequests();
+  ASSERT_EQ(saves.size(), 1u);
+  EXPECT_EQ(saves[0].settings.initialDir, "C:\\Kora\\Backup\\FireBirdBase");
+  EXPECT_EQ(saves[0].settings.fileName, "VELMAR_BACKUP.FDB");
+  EXPECT_EQ(ReadFile(kDb), kRebuilt);
+  EXPECT_EQ(ReadFile(kCopy), kDamaged);
+  EXPECT_FALSE(os::FileExists(kBackup));
+  EXPECT_FALSE(os::FileExists(kRestored));
+  EXPECT_FALSE(os::FileExists(paths::ToolLog()));
+  auto expected = UpToReplacement();
+  expected.push_back("Файл успешно удален: " + kDb);
+  expected.push_back("Файл \"" + kRestored + "\" успешно переименован в \"" + kDb + "\"");
+  expected.push_back("Ремонт базы данных успешно завершен!");
+  EXPECT_TRUE(RecordsAre(Records(), expected));
+  // The tools ran in the repair's order, each addressing the local server; gbak through its
+  // service manager, with the files as the server names them.
+  const std::string calls = ReadFile(kBin + "repair-calls.log");
+  const auto mend = calls.find("gfix\t-mend\t127.0.0.1/3050:" + kDb);
+  const auto check = calls.find("gfix\t-v\t-full");
+  const auto backup = calls.find("gbak\t-b\t-v\t-ig\t-g\t-se\t127.0.0.1/3050:service_mgr\t" + kDb +
+                                 "\t" + kBackup + "\t-user\tSYSDBA\t-pass\tstandin\n");
+  const auto restore = calls.find("gbak\t-c\t-v\t-se\t127.0.0.1/3050:service_mgr\t" + kBackup +
+                                  "\t" + kRestored + "\t-user\tSYSDBA\t-pass\tstandin\n");
+  const auto proof = calls.find("gfix\t-v\t-full\t127.0.0.1/3050:" + kRestored);
+  EXPECT_TRUE(mend < check && check < backup && backup < restore && restore < proof) << calls;
+  EXPECT_NE(proof, std::string::npos) << "the restored file was not validated";
+}
 
 TEST_F(RepairUnderWindows, ARestoredFileTheValidationCondemnsDoesNotReplaceTheDatabase) {
   WriteFile(kBin + "repair.script", Script(0, /*restoredDamaged=*/true));

@@ -15,6 +15,7 @@ const ToolLogin kLogin{3050, "masterkey"};
 
 #ifdef _WIN32
 
+// gbak runs through the server's service manager and names the files as the server sees them.
 TEST(ToolCommands, AreTheSuitesCommandLinesWithBothStreamsInTheLog) {
   const std::string gfix = "C:\\KORA\\FIREBIRD\\bin\\gfix.exe";
   const std::string gbak = "C:\\KORA\\FIREBIRD\\bin\\gbak.exe";
@@ -29,14 +30,15 @@ TEST(ToolCommands, AreTheSuitesCommandLinesWithBothStreamsInTheLog) {
       "\"C:\\KORA\\FIREBIRD\\bin\\gfix.exe\" -mend \"127.0.0.1/3050:C:\\KORA\\DB\\VELMAR.FDB\""
       " -user SYSDBA -pass masterkey > \"C:\\KORA\\TEMP\\DBRepair\\FireBirdFixLog.log\" 2>&1");
   EXPECT_EQ(BackupCommand(gbak, kLogin, db, "C:\\KORA\\DB\\VELMAR.db_backup1", log),
-            "\"C:\\KORA\\FIREBIRD\\bin\\gbak.exe\" -b -v -ig -g "
-            "\"127.0.0.1/3050:C:\\KORA\\DB\\VELMAR.FDB\""
+            "\"C:\\KORA\\FIREBIRD\\bin\\gbak.exe\" -b -v -ig -g"
+            " -se \"127.0.0.1/3050:service_mgr\" \"C:\\KORA\\DB\\VELMAR.FDB\""
             " \"C:\\KORA\\DB\\VELMAR.db_backup1\" -user SYSDBA -pass masterkey"
             " > \"C:\\KORA\\TEMP\\DBRepair\\FireBirdFixLog.log\" 2>&1");
   EXPECT_EQ(RestoreCommand(gbak, kLogin, "C:\\KORA\\DB\\VELMAR.db_backup1",
                            "C:\\KORA\\DB\\VELMAR.db_restored1", log),
-            "\"C:\\KORA\\FIREBIRD\\bin\\gbak.exe\" -c -v \"C:\\KORA\\DB\\VELMAR.db_backup1\""
-            " \"127.0.0.1/3050:C:\\KORA\\DB\\VELMAR.db_restored1\" -user SYSDBA -pass masterkey"
+            "\"C:\\KORA\\FIREBIRD\\bin\\gbak.exe\" -c -v -se \"127.0.0.1/3050:service_mgr\""
+            " \"C:\\KORA\\DB\\VELMAR.db_backup1\" \"C:\\KORA\\DB\\VELMAR.db_restored1\""
+            " -user SYSDBA -pass masterkey"
             " > \"C:\\KORA\\TEMP\\DBRepair\\FireBirdFixLog.log\" 2>&1");
 }
 
@@ -61,6 +63,7 @@ TEST(ToolCommands, QuoteAPasswordWithQuotesOrATrailingBackslashForBothReaders) {
 
 #else
 
+// gbak runs through the server's service manager and names the files as the server sees them.
 TEST(ToolCommands, QuoteEveryValueForTheShellAndSendBothStreamsToTheLog) {
   const std::string gfix = "/opt/kora/FIREBIRD/bin/gfix";
   const std::string gbak = "/opt/kora/FIREBIRD/bin/gbak";
@@ -75,13 +78,15 @@ TEST(ToolCommands, QuoteEveryValueForTheShellAndSendBothStreamsToTheLog) {
       "'/opt/kora/FIREBIRD/bin/gfix' -mend '127.0.0.1/3050:/opt/kora/DB/VELMAR.FDB'"
       " -user 'SYSDBA' -pass 'masterkey' > '/opt/kora/TEMP/DBRepair/FireBirdFixLog.log' 2>&1");
   EXPECT_EQ(BackupCommand(gbak, kLogin, db, "/opt/kora/DB/VELMAR.db_backup1", log),
-            "'/opt/kora/FIREBIRD/bin/gbak' -b -v -ig -g '127.0.0.1/3050:/opt/kora/DB/VELMAR.FDB'"
-            " '/opt/kora/DB/VELMAR.db_backup1' -user 'SYSDBA' -pass 'masterkey'"
+            "'/opt/kora/FIREBIRD/bin/gbak' -b -v -ig -g -se '127.0.0.1/3050:service_mgr'"
+            " '/opt/kora/DB/VELMAR.FDB' '/opt/kora/DB/VELMAR.db_backup1' -user 'SYSDBA'"
+            " -pass 'masterkey'"
             " > '/opt/kora/TEMP/DBRepair/FireBirdFixLog.log' 2>&1");
   EXPECT_EQ(RestoreCommand(gbak, kLogin, "/opt/kora/DB/VELMAR.db_backup1",
                            "/opt/kora/DB/VELMAR.db_restored1", log),
-            "'/opt/kora/FIREBIRD/bin/gbak' -c -v '/opt/kora/DB/VELMAR.db_backup1'"
-            " '127.0.0.1/3050:/opt/kora/DB/VELMAR.db_restored1' -user 'SYSDBA' -pass 'masterkey'"
+            "'/opt/kora/FIREBIRD/bin/gbak' -c -v -se '127.0.0.1/3050:service_mgr'"
+            " '/opt/kora/DB/VELMAR.db_backup1' '/opt/kora/DB/VELMAR.db_restored1'"
+            " -user 'SYSDBA' -pass 'masterkey'"
             " > '/opt/kora/TEMP/DBRepair/FireBirdFixLog.log' 2>&1");
   EXPECT_EQ(MendCommand("/a'b", ToolLogin{1, "it's"}, "d", "l"),
             "'/a'\\''b' -mend '127.0.0.1/1:d' -user 'SYSDBA' -pass 'it'\\''s' > 'l' 2>&1");
@@ -128,6 +133,7 @@ TEST_F(ToolCommandsReachTheTool, WithEveryArgumentUnchanged) {
     SCOPED_TRACE(password);
     const ToolLogin login{31001, password};
     const std::string server = "127.0.0.1/31001:" + database;
+    const std::string serviceManager = "127.0.0.1/31001:service_mgr";
 
     ASSERT_TRUE(RunScriptDirectly(work + "script" + std::to_string(++run) + ".bat",
                                   ValidationCommand(tool, login, database, log)));
@@ -136,15 +142,15 @@ TEST_F(ToolCommandsReachTheTool, WithEveryArgumentUnchanged) {
 
     ASSERT_TRUE(RunScriptDirectly(work + "script" + std::to_string(++run) + ".bat",
                                   BackupCommand(tool, login, database, backup, log)));
-    EXPECT_EQ(FileLines(log),
-              (std::vector<std::string>{"-b", "-v", "-ig", "-g", server, backup, "-user", "SYSDBA",
-                                        "-pass", password, "echo tool: done"}));
+    EXPECT_EQ(FileLines(log), (std::vector<std::string>{
+                                  "-b", "-v", "-ig", "-g", "-se", serviceManager, database, backup,
+                                  "-user", "SYSDBA", "-pass", password, "echo tool: done"}));
 
     ASSERT_TRUE(RunScriptDirectly(work + "script" + std::to_string(++run) + ".bat",
                                   RestoreCommand(tool, login, backup, database, log)));
     EXPECT_EQ(FileLines(log),
-              (std::vector<std::string>{"-c", "-v", backup, server, "-user", "SYSDBA", "-pass",
-                                        password, "echo tool: done"}));
+              (std::vector<std::string>{"-c", "-v", "-se", serviceManager, backup, database,
+                                        "-user", "SYSDBA", "-pass", password, "echo tool: done"}));
   }
 }
 

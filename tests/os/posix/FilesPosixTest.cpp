@@ -36,6 +36,29 @@ TEST(PosixFiles, CopyKeepsTheModeAndRenameRefusesADanglingLinkTarget) {
   EXPECT_FALSE(os::FileExists(dir / "nowhere"));
 }
 
+// The operator may save the safety copy onto another disk, where the kernel's own copy
+// refuses to go: the copy must still be whole, both ways.
+TEST(PosixFiles, CopyReachesAnotherFileSystemWhole) {
+  ScratchDir dir;
+  const std::string other = "/dev/shm/velmar-copy-" + std::to_string(::getpid());
+  struct stat here {
+  }, there{};
+  if (::stat(dir.Path().c_str(), &here) != 0 || ::stat("/dev/shm", &there) != 0 ||
+      here.st_dev == there.st_dev)
+    GTEST_SKIP() << "no second file system at /dev/shm";
+  std::string content;
+  for (int i = 0; i < 3 * 1024 * 1024 + 17; ++i)
+    content += static_cast<char>(i * 131 % 251);
+  dir.Put("db.fdb", content);
+
+  ::unlink(other.c_str());
+  ASSERT_TRUE(os::CopyFileNoReplace(dir / "db.fdb", other)) << os::LastErrorText();
+  const bool back = os::CopyFileNoReplace(other, dir / "back.fdb");
+  ::unlink(other.c_str());
+  ASSERT_TRUE(back) << os::LastErrorText();
+  EXPECT_EQ(dir.Get("back.fdb"), content);
+}
+
 TEST(PosixFiles, NoShareModesSoASecondOpenerSucceeds) {
   ScratchDir dir;
   auto first = os::File::Open(dir / "log.txt", os::File::Mode::CreateExclusive);
