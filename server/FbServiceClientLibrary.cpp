@@ -20,6 +20,7 @@ struct Loaded {
 
 // Tries the candidates in order; the first that loads is used, even if it lacks the entry.
 Loaded LoadClientLibrary() {
+  PrepareProcess();
   std::string failures;
   for (const std::string& candidate : LibraryCandidates()) {
     std::string error;

@@ -16,6 +16,9 @@ std::vector<std::string> LibraryCandidates();
 // The library's file name, for messages ("fbclient.dll", "libfbclient.so.2").
 std::string LibraryFileName();
 
+// Readies the process for the library before it is loaded (per OS).
+void PrepareProcess();
+
 // The library's master interface; throws EFirebirdError with a plain explanation when the
 // library cannot be loaded or is too old to have the object interface.
 Firebird::IMaster* Master();

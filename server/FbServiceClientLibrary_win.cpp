@@ -15,4 +15,8 @@ std::string LibraryFileName() {
   return "fbclient.dll";
 }
 
+// The library takes file names in the system's code page or, marked so, in UTF-8: nothing to
+// ready.
+void PrepareProcess() {}
+
 }  // namespace fbclient

@@ -209,7 +209,10 @@ TEST_P(AnotherApplicationAttached, NeverGetsItsDatabaseReplaced) {
   for (const std::string& record : c.lastRecords)
     expected.push_back(Replaced(Replaced(record, "%DB%", Db()), "%RESTORED%", Restored()));
   expected.push_back("Ошибка функции ремонта базы данных: " + *error);
-  EXPECT_TRUE(RecordsAre(sandbox_->Records(), expected, RecheckOutcome()));
+  // The restored file is counted before the replacement is tried.
+  std::vector<std::string> optional = RecheckOutcome();
+  optional.push_back("Таблица *");
+  EXPECT_TRUE(RecordsAre(sandbox_->Records(), expected, optional));
   hold->attachment.reset();
   EXPECT_EQ(testsupport::CountRows(server_, Db(), "SALES"), 300);
 }
