@@ -118,6 +118,9 @@ class RepairUnderWindows : public ::testing::Test {
          {kDb, kBackup, kRestored, kCopy, paths::ToolLog(), paths::SessionLogFile(),
           kBin + "gfix.exe", kBin + "gbak.exe", kBin + "repair-calls.log"})
       os::RemoveFile(stale);
+    // Copies other tests, or earlier runs in the same prefix, left under other names.
+    for (const std::string& name : CopyFolderNames())
+      os::RemoveFile("C:\\Kora\\Backup\\FireBirdBase\\" + name);
     const std::string standin = os::ProgramDirectory() + VELMAR_STANDIN_EXE;
     ASSERT_TRUE(os::CopyFileNoReplace(standin, kBin + "gfix.exe")) << standin;
     ASSERT_TRUE(os::CopyFileNoReplace(standin, kBin + "gbak.exe"));
