@@ -1,7 +1,8 @@
 // The repair in the Windows build, run under Wine at the suite's own paths under C:\KORA. With
 // the server's real tools (the host's gfix and gbak behind bridge programs, the private test
 // server): a repair under a path with Cyrillic letters and spaces to the success box and a
-// file that validates clean, and a backup that fails on a zeroed pointer page. With the
+// file that validates clean, a backup that fails on a zeroed pointer page, and a repair that
+// stops at the mend because another program has the database attached. With the
 // stand-in tools, which time the restore and condemn a file as no real tool can: the two
 // replacement failures with files held open as another program would hold them (no delete
 // sharing), a safety copy that fails or may not replace an earlier one, the repair's own file
@@ -26,10 +27,13 @@
 #include "tests/repair/LogRecords.h"
 #include "tests/support/DamageKit.h"
 #include "tests/support/FbTestServer.h"
+#include "tests/support/HostProcess.h"
+#include "tests/support/HostShell.h"
 #include "tests/support/KoraSandbox.h"
 #include "tests/support/ProgramUnits.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TestDatabase.h"
+#include "tests/support/ToolRun.h"
 
 using repairtest::RecordsAre;
 
@@ -114,6 +118,9 @@ class RepairUnderWindows : public ::testing::Test {
          {kDb, kBackup, kRestored, kCopy, paths::ToolLog(), paths::SessionLogFile(),
           kBin + "gfix.exe", kBin + "gbak.exe", kBin + "repair-calls.log"})
       os::RemoveFile(stale);
+    // Copies other tests, or earlier runs in the same prefix, left under other names.
+    for (const std::string& name : CopyFolderNames())
+      os::RemoveFile("C:\\Kora\\Backup\\FireBirdBase\\" + name);
     const std::string standin = os::ProgramDirectory() + VELMAR_STANDIN_EXE;
     ASSERT_TRUE(os::CopyFileNoReplace(standin, kBin + "gfix.exe")) << standin;
     ASSERT_TRUE(os::CopyFileNoReplace(standin, kBin + "gbak.exe"));
@@ -494,6 +501,115 @@ TEST_F(RepairWithTheServersTools, RecordGarbageUnderACyrillicPathIsRepairedToAVa
                      "Ремонт базы данных успешно завершен!",
                  },
                  {"Повторная проверка завершена"}));
+}
+
+// Another program attached to a database: the host's isql, fed by a shell loop that ends its
+// input when the stop file appears, so that isql detaches and leaves. Should this test
+// program die before it says stop, the loop gives up after the test's own time limit.
+class HeldSession {
+ public:
+  // True once isql has answered a query through its attachment.
+  bool Attach(const testsupport::FbTestServer& server, const std::string& db) {
+    base_ = "/tmp/velmar-held-" + std::to_string(GetCurrentProcessId()) + "-" +
+            std::to_string(GetTickCount());
+    const std::string stop = testsupport::ShellQuote(base_ + ".stop");
+    const std::string feed =
+        "(echo \"select 'VELMAR_HELD_READY' from rdb\\$database;\"; "
+        "end=$(($(date +%s) + 300)); "
+        "while [ ! -e " +
+        stop + " ] && [ $(date +%s) -lt $end ]; do sleep 0.05; done)";
+    const std::string isql = testsupport::ShellQuote(testsupport::IsqlPath()) +
+                             " -q -user SYSDBA -password " +
+                             testsupport::ShellQuote(server.password) + " " +
+                             testsupport::ShellQuote(server.Address(db));
+    process_ = testsupport::HostProcess::Start(
+        "/bin/sh",
+        {"-c",
+         feed + " | " + isql + " & echo $! >" + testsupport::ShellQuote(base_ + ".pid") + "; wait"},
+        true);
+    if (!process_)
+      return false;
+    for (const DWORD start = GetTickCount(); GetTickCount() - start < 20000; Sleep(20)) {
+      const bool ended = process_->ExitStatus().has_value();
+      output_ += process_->TakeOutput();
+      if (output_.find("VELMAR_HELD_READY") != std::string::npos)
+        return true;
+      if (ended)
+        return false;
+    }
+    return false;
+  }
+
+  // True when isql left by itself at the end of its input; otherwise it is killed.
+  bool End() {
+    if (!process_)
+      return true;
+    testsupport::RunHost("touch " + testsupport::ShellQuote(base_ + ".stop"));
+    bool leftByItself = WaitForExit();
+    if (!leftByItself) {
+      testsupport::RunHost("kill -9 $(cat " + testsupport::ShellQuote(base_ + ".pid") + ")");
+      WaitForExit();
+    }
+    output_ += process_->TakeOutput();
+    process_.reset();
+    testsupport::RunHost("rm -f " + testsupport::ShellQuote(base_ + ".stop") + " " +
+                         testsupport::ShellQuote(base_ + ".pid"));
+    return leftByItself;
+  }
+
+  ~HeldSession() { End(); }
+
+  const std::string& Output() const { return output_; }
+
+ private:
+  bool WaitForExit() {
+    for (const DWORD start = GetTickCount(); GetTickCount() - start < 10000; Sleep(20))
+      if (process_->ExitStatus())
+        return true;
+    return false;
+  }
+
+  std::string base_;
+  std::unique_ptr<testsupport::HostProcess> process_;
+  std::string output_;
+};
+
+// The mend finds the database attached by another program: the repair stops there and
+// touches nothing.
+TEST_F(RepairWithTheServersTools, ADatabaseAnotherProgramHasAttachedStopsTheRepair) {
+  MakeDamaged(kDb, DamageKind::RecordGarbage);
+  HeldSession session;
+  ASSERT_TRUE(session.Attach(server_, kDb)) << session.Output();
+  // The attachment rewrote the header page: the copy must be the file as the repair finds it.
+  const std::string found = ReadFile(kDb);
+  const auto identityBefore = os::IdentityOf(kDb);
+  ScriptedDialogs dialogs;
+  dialogs.Save(kCopy);
+  const auto error = Run(dialogs);
+
+  const std::string message =
+      "Невозможно выполнить проверку базы данных, т.к. в данный момент база данных "
+      "используется другим приложением";
+  ASSERT_TRUE(error) << "the repair went through under the other program";
+  EXPECT_EQ(*error, message);
+  EXPECT_TRUE(session.End()) << "isql did not leave at the end of its input:\n" << session.Output();
+  EXPECT_TRUE(identityBefore && os::IdentityOf(kDb) == identityBefore)
+      << "the database file was replaced";
+  EXPECT_EQ(testsupport::CountRows(server_, kDb, "CUSTOMERS"), kRows);
+  EXPECT_EQ(ReadFile(kCopy), found) << "the safety copy is not the damaged file";
+  EXPECT_FALSE(os::FileExists(kBackup));
+  EXPECT_FALSE(os::FileExists(kRestored));
+  // The mend's own words stopped the repair; its log stays, as after any failed mend.
+  EXPECT_NE(ReadFile(paths::ToolLog()).find("secondary server attachments cannot validate"),
+            std::string::npos)
+      << ReadFile(paths::ToolLog());
+  EXPECT_TRUE(RecordsAre(Records(), {
+                                        "Начало ремонта базы данных: " + kDb,
+                                        "Сделана копия файла базы данных: " + kCopy,
+                                        kUncounted + kDb + "\": *",
+                                        "Будет сделана маркировка поврежденных страниц",
+                                        "Ошибка функции ремонта базы данных: " + message,
+                                    }));
 }
 
 TEST_F(RepairWithTheServersTools, AZeroedPointerPageStopsAtTheBackupAndLeavesTheDatabase) {
