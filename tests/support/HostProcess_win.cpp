@@ -3,6 +3,7 @@
 #include <string>
 
 #include "os/win/Wide.h"
+#include "tests/support/HostShell.h"
 
 namespace testsupport {
 
@@ -16,17 +17,6 @@ std::wstring DrivePath(const std::string& hostPath) {
       c = L'\\';
   }
   return path;
-}
-
-std::string ShellWord(const std::string& word) {
-  std::string out = "'";
-  for (char c : word) {
-    if (c == '\'')
-      out += "'\\''";
-    else
-      out += c;
-  }
-  return out + "'";
 }
 
 // Creates the script under a name nobody else holds: other Wine prefixes number their
@@ -70,13 +60,13 @@ std::unique_ptr<HostProcess> HostProcess::Start(const std::string& program,
   if (script == INVALID_HANDLE_VALUE)
     return nullptr;
   std::unique_ptr<HostProcess> process(new HostProcess(base));
-  std::string command = "LANG=C.UTF-8 LC_ALL=C.UTF-8 " + ShellWord(program);
+  std::string command = "LANG=C.UTF-8 LC_ALL=C.UTF-8 " + ShellQuote(program);
   for (const std::string& arg : args)
-    command.append(" ").append(ShellWord(arg));
-  command += " </dev/null >" + ShellWord(base + ".out") + " 2>" +
-             (mergeStreams ? std::string("&1") : ShellWord(base + ".err"));
-  const std::string text = command + "\necho $? >" + ShellWord(base + ".tmp") + " && mv " +
-                           ShellWord(base + ".tmp") + " " + ShellWord(base + ".rc") + "\n";
+    command.append(" ").append(ShellQuote(arg));
+  command += " </dev/null >" + ShellQuote(base + ".out") + " 2>" +
+             (mergeStreams ? std::string("&1") : ShellQuote(base + ".err"));
+  const std::string text = command + "\necho $? >" + ShellQuote(base + ".tmp") + " && mv " +
+                           ShellQuote(base + ".tmp") + " " + ShellQuote(base + ".rc") + "\n";
   DWORD written = 0;
   const bool complete = WriteFile(script, text.data(), DWORD(text.size()), &written, nullptr) &&
                         written == text.size();

@@ -5,8 +5,6 @@
 // in the tool's order, where cmd sent both to one file), in the system's code page with CR LF
 // as a Windows tool writes them; its exit status is this program's.
 #include <windows.h>
-// shellapi.h needs windows.h first.
-#include <shellapi.h>
 
 #include <cstdio>
 #include <memory>
@@ -16,21 +14,11 @@
 #include "os/win/Wide.h"
 #include "tests/support/HostPaths.h"
 #include "tests/support/HostProcess.h"
+#include "tests/support/StandinArguments.h"
 
 using testsupport::HostProcess;
 
 namespace {
-
-std::vector<std::string> Arguments() {
-  int count = 0;
-  wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
-  std::vector<std::string> args;
-  for (int i = 1; wide != nullptr && i < count; ++i)
-    args.push_back(os::win::FromWide(wide[i]));
-  if (wide != nullptr)
-    LocalFree(wide);
-  return args;
-}
 
 // "gfix" or "gbak" from this program's own file name.
 std::string ToolName() {
@@ -102,7 +90,7 @@ int main() {
     return 2;
   }
   std::vector<std::string> args;
-  for (const std::string& arg : Arguments())
+  for (const std::string& arg : standin::Arguments(0, nullptr))
     args.push_back(testsupport::HostToolArgument(arg));
 
   const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
