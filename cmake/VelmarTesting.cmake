@@ -41,6 +41,14 @@ function(velmar_add_test name)
   if(T_FIREBIRD)
     set(leaks 0)
   endif()
+  # `ctest -LE 'server|display'` leaves out what needs the private server or the test display:
+  # the fast inner loop.
+  if(T_FIREBIRD)
+    list(APPEND T_LABELS server)
+  endif()
+  if(T_DISPLAY)
+    list(APPEND T_LABELS display)
+  endif()
   set_tests_properties(${name} PROPERTIES
     TIMEOUT ${T_TIMEOUT}
     LABELS "${T_LABELS}"
