@@ -9,6 +9,7 @@
 #include "os/Time.h"
 #include "os/win/Wide.h"
 #include "progress/FpuControlGuard.h"
+#include "progress/FrameLayout.h"
 #include "progress/ViewerDrawing.h"
 #include "progress/ViewerWindow.h"
 
@@ -195,9 +196,10 @@ std::unique_ptr<ViewerWindow> ViewerWindow::Create(TProgressViewer& viewer) {
 
   {
     FpuControlGuard fpu;
+    const Box button = LayOutFrame(viewer.Width, viewer.Height).button;
     p.button = CreateWindowExW(0, L"BUTTON", os::win::ToWide(CancelButtonCaption).c_str(), WS_CHILD,
-                               viewer.Width - 120, viewer.Height - 30, kButtonWidth, kButtonHeight,
-                               p.window, nullptr, instance, nullptr);
+                               button.left, button.top, button.width, button.height, p.window,
+                               nullptr, instance, nullptr);
   }
   if (p.button != nullptr) {
     viewer.ButtonHandle = reinterpret_cast<TWindowHandle>(p.button);
@@ -240,7 +242,8 @@ void ViewerWindow::Resize(int newWidth, int newHeight) {
                  SWP_SHOWWINDOW);
   }
   if (p.button != nullptr) {
-    SetWindowPos(p.button, HWND_TOP, newWidth - 120, newHeight - 30, kButtonWidth, kButtonHeight,
+    const Box button = LayOutFrame(newWidth, newHeight).button;
+    SetWindowPos(p.button, HWND_TOP, button.left, button.top, button.width, button.height,
                  SWP_HIDEWINDOW);
     if (v.CanCancel) {
       ShowWindow(p.button, SW_SHOW);
@@ -258,7 +261,7 @@ void ViewerWindow::LayOut() {
 void ViewerWindow::LayOutTextBlock() {
   Platform& p = *p_;
   TProgressViewer& v = viewer_;
-  const int w = v.Width - 20;
+  const int w = LayOutFrame(v.Width, v.Height).textWidth;
   p.text.SetSize(0, 0);
 
   // Measure each line on the block's surface.
@@ -296,7 +299,7 @@ void ViewerWindow::LayOutTextBlock() {
       SelectObject(p.text.dc, old);
       y += line.Height;
     }
-    Resize(-1, sum + kHeightBelowText);
+    Resize(-1, FrameHeightForText(sum));
   }
 }
 
@@ -308,8 +311,8 @@ void ViewerWindow::ComposeBackground() {
   p.back.SetSize(p.frame.width, p.frame.height);
   BitBlt(p.back.dc, 0, 0, p.back.width, p.back.height, p.frame.dc, 0, 0, SRCCOPY);
   if (p.text.height > 0) {
-    BitBlt(p.back.dc, kTextBlockLeft, kTextBlockTop, p.text.width, p.text.height, p.text.dc, 0, 0,
-           SRCCOPY);
+    const Origin block = LayOutFrame(p.frame.width, p.frame.height).textBlock;
+    BitBlt(p.back.dc, block.x, block.y, p.text.width, p.text.height, p.text.dc, 0, 0, SRCCOPY);
   }
 }
 
@@ -323,18 +326,20 @@ void ViewerWindow::PaintFrame() {
     BitBlt(p.frame.dc, 0, 0, p.frame.width, p.frame.height, p.back.dc, 0, 0, SRCCOPY);
 
     // The strip.
-    const int barW = p.frame.width - 40;
-    p.bar.SetSize(barW, kStripHeight);
-    p.bar.Rect(0, 0, barW, kStripHeight, 0xFFFFFF);
+    const FrameLayout layout = LayOutFrame(p.frame.width, p.frame.height);
+    const int barW = layout.strip.width;
+    p.bar.SetSize(barW, layout.strip.height);
+    p.bar.Rect(0, 0, barW, layout.strip.height, 0xFFFFFF);
     if (!v.ShowPercent) {
       double position = NextBlockPosition(v.Position.load(), barW);
       v.Position.store(position);
-      int x = static_cast<int>(position);
-      p.bar.Rect(x, 2, x + kBlockWidth, 18, BarColor);
+      const Box block = MovingBlock(layout.strip.height, position);
+      p.bar.Rect(block.left, block.top, block.right(), block.bottom(), BarColor);
     } else {
       double position = ClampPercent(v.Position.load());
       v.Position.store(position);
-      p.bar.Rect(2, 2, 2 + static_cast<int>((barW - 4) * position / 100), 18, BarColor);
+      const Box fill = PercentFill(barW, layout.strip.height, position);
+      p.bar.Rect(fill.left, fill.top, fill.right(), fill.bottom(), BarColor);
       if (ShowPercentText) {
         std::wstring label = os::win::ToWide(std::to_string(static_cast<int>(position)) + " %");
         HGDIOBJ old = SelectObject(p.bar.dc, p.Font(GlobalFontName, GlobalFontSize, fsBold));
@@ -342,7 +347,8 @@ void ViewerWindow::PaintFrame() {
         GetTextExtentPoint32W(p.bar.dc, label.c_str(), static_cast<int>(label.size()), &size);
         SetBkMode(p.bar.dc, TRANSPARENT);
         SetTextColor(p.bar.dc, 0);
-        TextOutW(p.bar.dc, (barW - size.cx) / 2, 4, label.c_str(), static_cast<int>(label.size()));
+        const Origin at = PercentLabel(barW, size.cx);
+        TextOutW(p.bar.dc, at.x, at.y, label.c_str(), static_cast<int>(label.size()));
         SelectObject(p.bar.dc, old);
       }
     }
@@ -355,12 +361,13 @@ void ViewerWindow::PaintFrame() {
       GetTextExtentPoint32W(p.frame.dc, text.c_str(), static_cast<int>(text.size()), &size);
       SetBkMode(p.frame.dc, TRANSPARENT);
       SetTextColor(p.frame.dc, 0);
-      int x = v.CanCancel ? 20 : p.frame.width - size.cx - 20;
-      TextOutW(p.frame.dc, x, p.frame.height - 25, text.c_str(), static_cast<int>(text.size()));
+      const Origin at = ElapsedText(layout, p.frame.width, v.CanCancel, size.cx);
+      TextOutW(p.frame.dc, at.x, at.y, text.c_str(), static_cast<int>(text.size()));
       SelectObject(p.frame.dc, old);
     }
 
-    BitBlt(p.frame.dc, 20, p.frame.height - 60, barW, kStripHeight, p.bar.dc, 0, 0, SRCCOPY);
+    BitBlt(p.frame.dc, layout.strip.left, layout.strip.top, barW, layout.strip.height, p.bar.dc, 0,
+           0, SRCCOPY);
   } catch (...) {
     SendMessageW(p.window, kFrameMessage, reinterpret_cast<WPARAM>(&v), 0);
     throw;

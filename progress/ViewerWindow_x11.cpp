@@ -18,6 +18,7 @@
 
 #include "os/Time.h"
 #include "progress/FpuControlGuard.h"
+#include "progress/FrameLayout.h"
 #include "progress/TextDrawingLock.h"
 #include "progress/ViewerDrawing.h"
 #include "progress/ViewerWindow.h"
@@ -419,8 +420,10 @@ std::unique_ptr<ViewerWindow> ViewerWindow::Create(TProgressViewer& viewer) {
       ButtonPressMask | ButtonReleaseMask | ExposureMask | EnterWindowMask | LeaveWindowMask;
   {
     FpuControlGuard fpu;
-    p.button = XCreateWindow(display, p.window, viewer.Width - 120, viewer.Height - 30,
-                             kButtonWidth, kButtonHeight, 0, CopyFromParent, InputOutput,
+    const Box button = LayOutFrame(viewer.Width, viewer.Height).button;
+    p.button = XCreateWindow(display, p.window, button.left, button.top,
+                             static_cast<unsigned>(button.width),
+                             static_cast<unsigned>(button.height), 0, CopyFromParent, InputOutput,
                              CopyFromParent, CWBackPixel | CWEventMask, &buttonAttributes);
   }
   if (p.button != 0) {
@@ -512,7 +515,8 @@ void ViewerWindow::Resize(int newWidth, int newHeight) {
     XRaiseWindow(p.display, p.window);
   }
   if (p.button != 0) {
-    XMoveWindow(p.display, p.button, newWidth - 120, newHeight - 30);
+    const Box button = LayOutFrame(newWidth, newHeight).button;
+    XMoveWindow(p.display, p.button, button.left, button.top);
     if (v.CanCancel && !p.buttonMapped) {
       XMapWindow(p.display, p.button);
       p.buttonMapped = true;
@@ -530,7 +534,7 @@ void ViewerWindow::LayOut() {
 void ViewerWindow::LayOutTextBlock() {
   Platform& p = *p_;
   TProgressViewer& v = viewer_;
-  const int w = v.Width - 20;
+  const int w = LayOutFrame(v.Width, v.Height).textWidth;
   p.Free(p.text);
   p.textH = 0;
   p.textW = w;
@@ -570,7 +574,7 @@ void ViewerWindow::LayOutTextBlock() {
     XftDrawDestroy(draw);
   }
   if (sum > 0) {
-    Resize(-1, sum + kHeightBelowText);
+    Resize(-1, FrameHeightForText(sum));
   }
 }
 
@@ -587,8 +591,9 @@ void ViewerWindow::ComposeBackground() {
   XCopyArea(p.display, p.frame, p.back, p.gc, 0, 0, static_cast<unsigned>(p.frameW),
             static_cast<unsigned>(p.frameH), 0, 0);
   if (p.text != 0 && p.textH > 0) {
+    const Origin block = LayOutFrame(p.frameW, p.frameH).textBlock;
     XCopyArea(p.display, p.text, p.back, p.gc, 0, 0, static_cast<unsigned>(p.textW),
-              static_cast<unsigned>(p.textH), kTextBlockLeft, kTextBlockTop);
+              static_cast<unsigned>(p.textH), block.x, block.y);
   }
 }
 
@@ -604,27 +609,30 @@ void ViewerWindow::PaintFrame() {
               static_cast<unsigned>(p.frameH), 0, 0);
 
     // The strip.
-    const int barW = std::max(1, p.frameW - 40);
+    const FrameLayout layout = LayOutFrame(p.frameW, p.frameH);
+    const int barW = layout.strip.width, barH = layout.strip.height;
     if (p.bar == 0 || p.barW != barW) {
       p.Free(p.bar);
-      p.bar = p.NewPixmap(barW, kStripHeight);
+      p.bar = p.NewPixmap(barW, barH);
       p.barW = barW;
     }
-    p.Rectangle(p.bar, 0, 0, barW, kStripHeight, 0xFFFFFF);
+    p.Rectangle(p.bar, 0, 0, barW, barH, 0xFFFFFF);
     if (!v.ShowPercent) {
       double position = NextBlockPosition(v.Position.load(), barW);
       v.Position.store(position);
-      int x = static_cast<int>(position);
-      p.Rectangle(p.bar, x, 2, x + kBlockWidth, 18, BarColor);
+      const Box block = MovingBlock(barH, position);
+      p.Rectangle(p.bar, block.left, block.top, block.right(), block.bottom(), BarColor);
     } else {
       double position = ClampPercent(v.Position.load());
       v.Position.store(position);
-      p.Rectangle(p.bar, 2, 2, 2 + static_cast<int>((barW - 4) * position / 100), 18, BarColor);
+      const Box fill = PercentFill(barW, barH, position);
+      p.Rectangle(p.bar, fill.left, fill.top, fill.right(), fill.bottom(), BarColor);
       if (ShowPercentText) {
         std::string label = std::to_string(static_cast<int>(position)) + " %";
         XftFont* font = p.Font(GlobalFontName, GlobalFontSize, fsBold);
         XftDraw* draw = XftDrawCreate(p.display, p.bar, p.visual, p.colormap);
-        p.DrawText(draw, font, fsBold, 0, (barW - p.TextWidth(font, label)) / 2, 4, label);
+        const Origin at = PercentLabel(barW, p.TextWidth(font, label));
+        p.DrawText(draw, font, fsBold, 0, at.x, at.y, label);
         XftDrawDestroy(draw);
       }
     }
@@ -633,15 +641,14 @@ void ViewerWindow::PaintFrame() {
     if (ShowTotalTime) {
       std::string text = TotalTimeText(os::MonotonicMs() - v.StartTime);
       XftFont* font = p.Font(GlobalFontName, GlobalFontSize, 0);
-      int tw = p.TextWidth(font, text);
-      int x = v.CanCancel ? 20 : p.frameW - tw - 20;
+      const Origin at = ElapsedText(layout, p.frameW, v.CanCancel, p.TextWidth(font, text));
       XftDraw* draw = XftDrawCreate(p.display, p.frame, p.visual, p.colormap);
-      p.DrawText(draw, font, 0, 0, x, p.frameH - 25, text);
+      p.DrawText(draw, font, 0, 0, at.x, at.y, text);
       XftDrawDestroy(draw);
     }
 
-    XCopyArea(p.display, p.bar, p.frame, p.gc, 0, 0, static_cast<unsigned>(barW), kStripHeight, 20,
-              p.frameH - 60);
+    XCopyArea(p.display, p.bar, p.frame, p.gc, 0, 0, static_cast<unsigned>(barW),
+              static_cast<unsigned>(barH), layout.strip.left, layout.strip.top);
   } catch (...) {
     // The frame still goes out; the error is the caller's to discard.
     PutFrameOnWindow(&v, static_cast<TWindowHandle>(p.window));

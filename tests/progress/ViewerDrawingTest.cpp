@@ -1,6 +1,7 @@
 // Geometry, colours, the elapsed-time text and line breaking of the progress window.
 #include <gtest/gtest.h>
 
+#include "progress/FrameLayout.h"
 #include "progress/ViewerDrawing.h"
 
 using namespace progress_internal;
@@ -76,4 +77,36 @@ TEST(ViewerLineBreaking, WithoutWrapOnlyLineBreaksSplit) {
   EXPECT_EQ(lines, (std::vector<std::string>{"one", "two", "three"}));
   EXPECT_TRUE(BreakText("", true, 80, TenPerByte).empty());
   EXPECT_EQ(BreakText(" ", false, 80, TenPerByte), (std::vector<std::string>{" "}));
+}
+
+// The frame's geometry both windows draw from, for the default window, the smallest one and a
+// wide one.
+TEST(ViewerFrameLayout, EveryPartFollowsTheFrameSize) {
+  struct Case {
+    int width, height;
+    int textWidth;
+    Box strip, button;
+    int elapsedTop;
+  };
+  const Case cases[] = {
+      {450, 130, 430, {20, 70, 410, 20}, {330, 100, 100, 25}, 105},
+      {225, 70, 205, {20, 10, 185, 20}, {105, 40, 100, 25}, 45},
+      {900, 400, 880, {20, 340, 860, 20}, {780, 370, 100, 25}, 375},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));
+    const FrameLayout layout = LayOutFrame(c.width, c.height);
+    EXPECT_EQ(layout.textWidth, c.textWidth);
+    EXPECT_EQ(layout.textBlock, (Origin{10, 2}));
+    EXPECT_EQ(layout.strip, c.strip);
+    EXPECT_EQ(layout.button, c.button);
+    EXPECT_EQ(ElapsedText(layout, c.width, /*canCancel=*/true, 60), (Origin{20, c.elapsedTop}));
+    EXPECT_EQ(ElapsedText(layout, c.width, /*canCancel=*/false, 60),
+              (Origin{c.width - 80, c.elapsedTop}));
+  }
+  EXPECT_EQ(FrameHeightForText(45), 115);
+  EXPECT_EQ(MovingBlock(20, 37.9), (Box{37, 2, 40, 16}));
+  EXPECT_EQ(PercentFill(410, 20, 50), (Box{2, 2, 203, 16}));
+  EXPECT_EQ(PercentFill(410, 20, 100).right(), 408);
+  EXPECT_EQ(PercentLabel(410, 30), (Origin{190, 4}));
 }
