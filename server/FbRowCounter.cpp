@@ -6,8 +6,12 @@
 #include <vector>
 
 #include "os/Exception.h"
+#include "server/FbClient.h"
 #include "server/FbServiceClientLibrary.h"
 
+using fbclient::Disposed;
+using fbclient::Held;
+using fbclient::StatusText;
 using Firebird::FbException;
 using Firebird::IAttachment;
 using Firebird::IMaster;
@@ -36,18 +40,6 @@ constexpr char kUserTables[] =
     " and rdb$external_file is null and coalesce(rdb$relation_type, 0) = 0"
     " order by 1";
 
-// The library's text for a failure, its lines joined by line breaks.
-std::string StatusText(IUtil* util, IStatus* status) {
-  std::vector<char> buffer(4096);
-  util->formatStatus(buffer.data(), static_cast<unsigned>(buffer.size()), status);
-  std::string text;
-  for (const char* c = buffer.data(); *c != '\0'; ++c)
-    text += *c == '\n' ? std::string("\r\n") : std::string(1, *c);
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
-    text.pop_back();
-  return text;
-}
-
 std::string QuotedIdentifier(const std::string& name) {
   std::string quoted = "\"";
   for (char c : name) {
@@ -57,32 +49,6 @@ std::string QuotedIdentifier(const std::string& name) {
   }
   return quoted + "\"";
 }
-
-// A reference-counted interface of the library, released when the holder goes.
-template <typename T>
-class Held {
- public:
-  Held() = default;
-  explicit Held(T* p) : p_(p) {}
-  ~Held() { Reset(); }
-  Held(const Held&) = delete;
-  Held& operator=(const Held&) = delete;
-  T* operator->() const { return p_; }
-  T* Get() const { return p_; }
-  T* Release() {
-    T* p = p_;
-    p_ = nullptr;
-    return p;
-  }
-  void Reset(T* p = nullptr) {
-    if (p_ != nullptr)
-      p_->release();
-    p_ = p;
-  }
-
- private:
-  T* p_ = nullptr;
-};
 
 // One attachment and what every query needs.
 class Reader {
@@ -168,19 +134,13 @@ class Reader {
   class Transaction {
    public:
     explicit Transaction(Reader& reader) : reader_(reader) {
-      IXpbBuilder* tpb = reader.util_->getXpbBuilder(&reader.status_, IXpbBuilder::TPB, nullptr, 0);
-      try {
-        tpb->insertTag(&reader.status_, isc_tpb_read);
-        tpb->insertTag(&reader.status_, isc_tpb_concurrency);
-        tpb->insertTag(&reader.status_, isc_tpb_nowait);
-        transaction_ = reader.attachment_->startTransaction(&reader.status_,
-                                                            tpb->getBufferLength(&reader.status_),
-                                                            tpb->getBuffer(&reader.status_));
-      } catch (...) {
-        tpb->dispose();
-        throw;
-      }
-      tpb->dispose();
+      Disposed<IXpbBuilder> tpb(
+          reader.util_->getXpbBuilder(&reader.status_, IXpbBuilder::TPB, nullptr, 0));
+      tpb->insertTag(&reader.status_, isc_tpb_read);
+      tpb->insertTag(&reader.status_, isc_tpb_concurrency);
+      tpb->insertTag(&reader.status_, isc_tpb_nowait);
+      transaction_ = reader.attachment_->startTransaction(
+          &reader.status_, tpb->getBufferLength(&reader.status_), tpb->getBuffer(&reader.status_));
     }
     ~Transaction() {
       if (transaction_ == nullptr)

@@ -4,9 +4,11 @@
 
 #include <vector>
 
+#include "server/FbClient.h"
 #include "server/FbServiceClientLibrary.h"
 #include "server/FbServiceReply.h"
 
+using fbclient::StatusText;
 using Firebird::CheckStatusWrapper;
 using Firebird::IMaster;
 using Firebird::IProvider;
@@ -19,26 +21,6 @@ namespace {
 
 // Big enough for any output line of the backup; a longer one arrives cut (and flagged).
 constexpr unsigned kReplyBufferSize = 32 * 1024;
-
-// The library's own text for a failed status, its lines joined with line breaks.
-std::string StatusText(IUtil* util, IStatus* status) {
-  std::vector<char> buffer(4096);
-  util->formatStatus(buffer.data(), static_cast<unsigned>(buffer.size()), status);
-  std::string text(buffer.data());
-  std::string joined;
-  for (char c : text) {
-    if (c == '\n') {
-      joined += "\r\n";
-    } else {
-      joined += c;
-    }
-  }
-  while (!joined.empty() &&
-         (joined.back() == '\n' || joined.back() == '\r' || joined.back() == ' ')) {
-    joined.pop_back();
-  }
-  return joined;
-}
 
 bool Failed(const CheckStatusWrapper& status) {
   return (status.getState() & IStatus::STATE_ERRORS) != 0;
