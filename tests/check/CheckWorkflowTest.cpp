@@ -455,6 +455,26 @@ TEST_F(CheckWorkflowTest, InUseWithATableHeldByAWriterSaysItCouldNotBeCheckedNot
   EXPECT_EQ(texts[6], "Таблица DOCUMENTS: повреждений нет");
 }
 
+TEST_F(CheckWorkflowTest, CancelOfTheCheckWhileInUseLeavesWithTheCancel) {
+  const std::string db = CleanCopy("VELMAR.FDB");
+  // The server stands still from the operator's Yes until the window has taken the cancel: the
+  // validation cannot end before it.
+  ServerHold hold(server_);
+  CancelViewerCaptioned("Проверка базы данных без закрытия программ...",
+                        [&hold] { hold.Resume(); });
+  ScriptedDialogs dialogs;
+  dialogs.Box(DialogResult::Yes, InUseOfferBox(), [&hold] { hold.Stop(); });
+  {
+    checktest::HeldAttachment till(server_, db);
+    EXPECT_THROW(RunCheck(dialogs, db), EProgressCancelByUser);
+  }
+  EXPECT_EQ(dialogs.Boxes().size(), 1u) << dialogs.Transcript();
+  const auto texts = Texts(sandbox_->Records());
+  ASSERT_EQ(texts.size(), 6u) << ::testing::PrintToString(texts);
+  EXPECT_EQ(texts[4], "Ошибка проверки без закрытия программ: Прервано пользователем!");
+  EXPECT_EQ(texts[5], "Проверка базы данных завершена!");
+}
+
 TEST_F(CheckWorkflowTest, CancelledValidationIsAnErrorAndTheBackupStillRuns) {
   // Big enough (about 300 MB) for the validation to outlast, by far, the runner's first 100 ms
   // wait and the opening of the progress window, where the operator's Esc comes from.
