@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "check/CheckMessages.h"
+#include "check/OnlineCheck.h"
 #include "check/TrialBackup.h"
 #include "check/ValidateDatabase.h"
 #include "log/HuxLogger.h"
@@ -20,7 +21,7 @@ constexpr char kHost[] = "127.0.0.1";
 constexpr char kUserName[] = "SYSDBA";
 constexpr char kBackupExtension[] = ".db_backup";
 
-enum class ValidationOutcome { Clean, Damaged, Failed };
+enum class ValidationOutcome { Clean, Damaged, Failed, CheckedWhileInUse };
 
 // Runs the validation and tells the operator what it found. Its errors never end the check.
 ValidationOutcome ValidationStage(WorkflowContext& context) {
@@ -32,9 +33,11 @@ ValidationOutcome ValidationStage(WorkflowContext& context) {
   } catch (const std::exception& e) {
     SessionLog().Write(std::string("Ошибка gfix: ") + e.what(), llError);
     if (dynamic_cast<const EDatabaseError*>(&e) != nullptr) {
-      Show(context.dialogs, DamageBox(e.what()));
+      Show(context.dialogs, DamageBox(e.what() + DamagedTablesReport(context.databaseFile())));
       return ValidationOutcome::Damaged;
     }
+    if (IsDatabaseInUseError(e) && CheckWhileInUse(context))
+      return ValidationOutcome::CheckedWhileInUse;
     Show(context.dialogs, ValidationErrorBox(e.what()));
     return ValidationOutcome::Failed;
   }
@@ -66,6 +69,8 @@ void TrialBackupStage(WorkflowContext& context, const std::string& backupFile, b
 void RunStages(WorkflowContext& context, const std::string& backupFile,
                std::vector<std::string>& verboseLog) {
   const ValidationOutcome outcome = ValidationStage(context);
+  if (outcome == ValidationOutcome::CheckedWhileInUse)
+    return;
   if (outcome == ValidationOutcome::Clean &&
       Show(context.dialogs, NoDamageQuestionBox()) != DialogResult::Ok) {
     return;

@@ -211,3 +211,16 @@ void FbServiceConnection::Detach() {
 bool FbServiceConnection::Attached() const {
   return session_ != nullptr;
 }
+
+void FbServiceConnection::StartAction(const std::vector<std::uint8_t>& startBlock) {
+  if (!Attached())
+    throw EFirebirdError("Нет подключения к менеджеру сервисов");
+  if (started_)
+    throw EFirebirdError("Сервис уже запущен через это подключение");
+  Session& session = *session_;
+  session.service->start(&session.status, static_cast<unsigned>(startBlock.size()),
+                         startBlock.data());
+  session.RaiseIfFailed();
+  started_ = true;
+  finished_ = false;
+}

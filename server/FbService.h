@@ -15,6 +15,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "os/Exception.h"
 
@@ -49,6 +50,10 @@ class FbServiceConnection {
   // Never throws; safe to call when not attached.
   void Detach();
   bool Attached() const;
+
+  // Starts any other action from its whole start block, made by the caller in the service
+  // manager's format (the action's tag, then its items); read its output with NextLine.
+  void StartAction(const std::vector<std::uint8_t>& startBlock);
 
  private:
   struct Session;

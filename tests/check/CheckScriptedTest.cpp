@@ -147,27 +147,32 @@ TEST_F(ScriptedCheck, DamageThenABackupThatCannotReachTheServer) {
   const std::string backup = os::ChangeFileExt(database_, ".db_backup");
   const auto records = checktest::ReadSessionLogRecords();
   const auto texts = checktest::TextsOf(records);
-  ASSERT_EQ(texts.size(), 8u) << ::testing::PrintToString(texts);
+  ASSERT_EQ(texts.size(), 9u) << ::testing::PrintToString(texts);
   EXPECT_EQ(texts[0], "Начало проверки базы данных " + database_);
   EXPECT_EQ(texts[1], "Начало проверки gfix");
   EXPECT_EQ(texts[2],
             checktest::WithoutCarriageReturns("Ошибка gfix: " + report).substr(0, texts[2].size()));
   EXPECT_EQ(records[2].tag, " [ошиб]");
-  EXPECT_EQ(texts[3], "Начало создания резервной копии");
-  EXPECT_EQ(texts[4], "Будет создана резервная копия \"" + backup + "\" базы данных \"" +
+  // Naming the damaged tables needs the server too; the report stays as the validation gave it.
+  EXPECT_EQ(texts[3].rfind("Не удалось определить поврежденные таблицы: ", 0), 0u) << texts[3];
+  if (OnWindows()) {
+    EXPECT_NE(texts[3].find("fbclient.dll"), std::string::npos) << texts[3];
+  }
+  EXPECT_EQ(texts[4], "Начало создания резервной копии");
+  EXPECT_EQ(texts[5], "Будет создана резервная копия \"" + backup + "\" базы данных \"" +
                           database_ + "\" (127.0.0.1)");
-  EXPECT_EQ(records[4].tag, " [событ]");
+  EXPECT_EQ(records[5].tag, " [событ]");
   // It never got as far as reading output, so no output is logged.
   const std::string inner =
       chained.substr(std::string("СозданиеРезервнойКопииБД -> ").size(),
                      chained.size() - 21 - std::string("СозданиеРезервнойКопииБД -> ").size());
-  EXPECT_EQ(texts[5],
-            checktest::WithoutCarriageReturns("Ошибка создания резервной копии: " + inner));
-  EXPECT_EQ(records[5].tag, " [ошиб]");
   EXPECT_EQ(texts[6],
+            checktest::WithoutCarriageReturns("Ошибка создания резервной копии: " + inner));
+  EXPECT_EQ(records[6].tag, " [ошиб]");
+  EXPECT_EQ(texts[7],
             checktest::WithoutCarriageReturns("Ошибка при создании резервной копии: " + chained));
-  EXPECT_EQ(records[6].tag, "");
-  EXPECT_EQ(texts[7], "Проверка базы данных завершена!");
+  EXPECT_EQ(records[7].tag, "");
+  EXPECT_EQ(texts[8], "Проверка базы данных завершена!");
 }
 
 TEST_F(ScriptedCheck, CleanValidationAndCancelEndsAfterTheQuestion) {
@@ -204,6 +209,9 @@ TEST_F(ScriptedCheck, DatabaseInUseThenAFailedBackup) {
                  "-secondary server attachments cannot validate databases"});
   ScriptedDialogs dialogs;
   dialogs
+      .Box(DialogResult::No, {.caption = "База данных используется",
+                              .buttons = DialogButtons::YesNo,
+                              .defaultButton = 1})
       .Box(DialogResult::Ok,
            {.caption = "Ошибка",
             .text = "В ходе работы процедуры проверки базы данных\r\n"
@@ -217,6 +225,31 @@ TEST_F(ScriptedCheck, DatabaseInUseThenAFailedBackup) {
             .icon = DialogIcon::Error})
       .Box(DialogResult::Ok, BackupFailureBox());
   RunCheck(dialogs);
+}
+
+// Yes to the check while in use, where the server cannot be reached (under Wine: where the
+// client library cannot be loaded): the reason is shown, and no trial backup follows.
+TEST_F(ScriptedCheck, DatabaseInUseAndYesWithoutAServerSaysWhy) {
+  GfixComplains({"-secondary server attachments cannot validate databases"});
+  ScriptedDialogs dialogs;
+  dialogs.Box(DialogResult::Yes, {.caption = "База данных используется"})
+      .Box(DialogResult::Ok,
+           {.caption = "Ошибка",
+            .textContains = "В ходе проверки базы данных без закрытия программ\r\n"
+                            "произошла ошибка: \r\n",
+            .buttons = DialogButtons::Ok,
+            .icon = DialogIcon::Error});
+  RunCheck(dialogs);
+  if (OnWindows()) {
+    EXPECT_NE(dialogs.Boxes().at(1).text.find("fbclient.dll"), std::string::npos)
+        << dialogs.Transcript();
+  }
+  const auto texts = checktest::TextsOf(checktest::ReadSessionLogRecords());
+  ASSERT_EQ(texts.size(), 6u) << ::testing::PrintToString(texts);
+  EXPECT_EQ(texts[2].rfind("Ошибка gfix: Невозможно выполнить проверку", 0), 0u);
+  EXPECT_EQ(texts[3], "Начало проверки базы данных без закрытия программ");
+  EXPECT_EQ(texts[4].rfind("Ошибка проверки без закрытия программ: ", 0), 0u) << texts[4];
+  EXPECT_EQ(texts[5], "Проверка базы данных завершена!");
 }
 
 TEST_F(ScriptedCheck, RefusedLoginIsAnErrorNotDamage) {

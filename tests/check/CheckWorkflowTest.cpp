@@ -116,6 +116,15 @@ BoxExpectation ValidationErrorBox(const std::string& message) {
           .icon = DialogIcon::Error};
 }
 
+// The offer to check the database without closing the programs that have it open.
+BoxExpectation InUseOfferBox() {
+  return {.caption = "База данных используется",
+          .textContains = "Проверить базу данных, не закрывая программ?",
+          .buttons = DialogButtons::YesNo,
+          .icon = DialogIcon::Information,
+          .defaultButton = 1};
+}
+
 BoxExpectation BackupFailureBox() {
   return {.caption = "Внимание!",
           .textContains = BackupFailureHead() + "СозданиеРезервнойКопииБД -> ",
@@ -296,6 +305,8 @@ TEST_F(CheckWorkflowTest, IndexDamageThatTheBackupReadsThroughAdvisesRepair) {
   EXPECT_EQ(text.substr(text.size() - tail.size()), tail);
   const std::string report = text.substr(0, text.size() - tail.size());
   EXPECT_EQ(report.substr(report.size() - 2), "\r\n");
+  // The full validation only counts; the table by table one names the table.
+  EXPECT_NE(report.find("\r\nПовреждены таблицы: SALES (ошибок: "), std::string::npos) << report;
 
   const auto records = sandbox_->Records();
   const LogRecord* gfixError = FindRecord(records, "Ошибка gfix: ");
@@ -332,23 +343,30 @@ TEST_P(BackupStoppingDamageTest, ShowsDamageThenBackupFailureAndLogsTheOutput) {
   const std::string inner =
       chained.substr(std::string("СозданиеРезервнойКопииБД -> ").size(),
                      chained.find(" <# ") - std::string("СозданиеРезервнойКопииБД -> ").size());
-  ASSERT_GE(records.size(), 9u);
+  ASSERT_GE(records.size(), 12u);
   EXPECT_EQ(outline[0], "Начало проверки базы данных " + db);
   EXPECT_EQ(outline[1], "Начало проверки gfix");
   EXPECT_EQ(outline[2].rfind("Ошибка gfix: ", 0), 0u);
-  EXPECT_EQ(outline[3], "Начало создания резервной копии");
-  EXPECT_EQ(outline[4], BackupAnnouncement(db, backup));
-  EXPECT_EQ(outline[5], "Лог резервирования (предоставлен в целях отладки ошибки):");
-  EXPECT_EQ(texts[6],
+  // The table by table validation that names the damaged table for the report.
+  EXPECT_EQ(outline[3], "Таблица CUSTOMERS: повреждений нет");
+  EXPECT_EQ(outline[4].rfind("Таблица SALES: повреждена, ошибок: ", 0), 0u) << outline[4];
+  EXPECT_EQ(records[4].tag, kErrorTag);
+  EXPECT_EQ(outline[5], "Таблица DOCUMENTS: повреждений нет");
+  EXPECT_NE(boxes[0].text.find("Повреждены таблицы: SALES (ошибок: "), std::string::npos)
+      << boxes[0].text;
+  EXPECT_EQ(outline[6], "Начало создания резервной копии");
+  EXPECT_EQ(outline[7], BackupAnnouncement(db, backup));
+  EXPECT_EQ(outline[8], "Лог резервирования (предоставлен в целях отладки ошибки):");
+  EXPECT_EQ(texts[9],
             "Ошибка создания резервной копии: " + checktest::WithoutCarriageReturns(inner));
-  EXPECT_EQ(records[6].tag, kErrorTag);
-  EXPECT_EQ(texts[7],
+  EXPECT_EQ(records[9].tag, kErrorTag);
+  EXPECT_EQ(texts[10],
             "Ошибка при создании резервной копии: " + checktest::WithoutCarriageReturns(chained));
-  EXPECT_EQ(records[7].tag, "");
-  EXPECT_EQ(texts[8], "Проверка базы данных завершена!");
+  EXPECT_EQ(records[10].tag, "");
+  EXPECT_EQ(texts[11], "Проверка базы данных завершена!");
 
   // The backup's own lines follow their heading, in the order the server sent them.
-  const std::string& verbose = texts[5];
+  const std::string& verbose = texts[8];
   EXPECT_NE(verbose.find("\ngbak:"), std::string::npos) << verbose;
   EXPECT_LT(verbose.find("readied database"), verbose.find("writing data for table")) << verbose;
   EXPECT_FALSE(fs::exists(backup));
@@ -369,7 +387,9 @@ TEST_F(CheckWorkflowTest, DatabaseInUseIsAnErrorNotDamage) {
       "Невозможно выполнить проверку базы данных, т.к. в данный момент база данных "
       "используется другим приложением";
   ScriptedDialogs dialogs;
-  dialogs.Box(DialogResult::Ok, ValidationErrorBox(inUse)).Box(DialogResult::Ok, CleanFinalBox());
+  dialogs.Box(DialogResult::No, InUseOfferBox())
+      .Box(DialogResult::Ok, ValidationErrorBox(inUse))
+      .Box(DialogResult::Ok, CleanFinalBox());
   {
     checktest::HeldAttachment other(server_, db);
     RunCheck(dialogs, db);
@@ -380,6 +400,79 @@ TEST_F(CheckWorkflowTest, DatabaseInUseIsAnErrorNotDamage) {
   EXPECT_EQ(gfixError->text, "Ошибка gfix: " + inUse);
   EXPECT_EQ(gfixError->tag, kErrorTag);
   EXPECT_NE(FindRecord(records, "Резервная копия сделана. Ошибок нет!"), nullptr);
+}
+
+TEST_F(CheckWorkflowTest, InUseAndYesNamesTheDamagedTableAndMakesNoBackup) {
+  const std::string db = DamagedCopy("VELMAR.FDB", testsupport::DamageKind::ZeroDataPage);
+  ScriptedDialogs dialogs;
+  dialogs.Box(DialogResult::Yes, InUseOfferBox())
+      .Box(DialogResult::Ok,
+           {.caption = "Внимание! База повреждена!",
+            .textContains = "обнаружила повреждения в таблицах:\r\n    SALES (ошибок: 2)\r\n\r\n",
+            .buttons = DialogButtons::Ok,
+            .icon = DialogIcon::Warning});
+  {
+    checktest::HeldAttachment till(server_, db);
+    RunCheck(dialogs, db);
+  }
+  ASSERT_EQ(dialogs.Boxes().size(), 2u) << dialogs.Transcript();
+  const std::string verdict = dialogs.Boxes()[1].text;
+  EXPECT_EQ(verdict.find("CUSTOMERS"), std::string::npos) << verdict;
+  EXPECT_NE(verdict.find("Резервная копия для проверки не создавалась"), std::string::npos);
+
+  const auto records = sandbox_->Records();
+  const auto texts = Texts(records);
+  ASSERT_EQ(texts.size(), 9u) << ::testing::PrintToString(texts);
+  EXPECT_EQ(texts[3], "Начало проверки базы данных без закрытия программ");
+  EXPECT_EQ(texts[4], "Таблица CUSTOMERS: повреждений нет");
+  EXPECT_EQ(texts[5].rfind("Таблица SALES: повреждена, ошибок: 2\nError: Page ", 0), 0u)
+      << texts[5];
+  EXPECT_EQ(records[5].tag, kErrorTag);
+  EXPECT_EQ(texts[6], "Таблица DOCUMENTS: повреждений нет");
+  EXPECT_EQ(texts[7], "Проверка без закрытия программ завершена");
+  EXPECT_EQ(texts[8], "Проверка базы данных завершена!");
+}
+
+TEST_F(CheckWorkflowTest, InUseWithATableHeldByAWriterSaysItCouldNotBeCheckedNotDamaged) {
+  const std::string db = CleanCopy("VELMAR.FDB");
+  ScriptedDialogs dialogs;
+  dialogs.Box(DialogResult::Yes, InUseOfferBox())
+      .Box(DialogResult::Ok,
+           {.caption = "Внимание!",
+            .textContains = "проверены не все таблицы.\r\n\r\nНе удалось проверить таблицы, "
+                            "занятые другими программами:\r\n    CUSTOMERS\r\n\r\n",
+            .buttons = DialogButtons::Ok,
+            .icon = DialogIcon::Warning});
+  {
+    // A sale the till has not finished: its transaction holds CUSTOMERS for writing.
+    checktest::HeldAttachment till(server_, db, "update CUSTOMERS set CITY = CITY where ID < 10;");
+    RunCheck(dialogs, db);
+  }
+  const auto texts = Texts(sandbox_->Records());
+  ASSERT_EQ(texts.size(), 9u) << ::testing::PrintToString(texts);
+  EXPECT_EQ(texts[4], "Таблица CUSTOMERS: занята другими программами, проверить не удалось");
+  EXPECT_EQ(texts[5], "Таблица SALES: повреждений нет");
+  EXPECT_EQ(texts[6], "Таблица DOCUMENTS: повреждений нет");
+}
+
+TEST_F(CheckWorkflowTest, CancelOfTheCheckWhileInUseLeavesWithTheCancel) {
+  const std::string db = CleanCopy("VELMAR.FDB");
+  // The server stands still from the operator's Yes until the window has taken the cancel: the
+  // validation cannot end before it.
+  ServerHold hold(server_);
+  CancelViewerCaptioned("Проверка базы данных без закрытия программ...",
+                        [&hold] { hold.Resume(); });
+  ScriptedDialogs dialogs;
+  dialogs.Box(DialogResult::Yes, InUseOfferBox(), [&hold] { hold.Stop(); });
+  {
+    checktest::HeldAttachment till(server_, db);
+    EXPECT_THROW(RunCheck(dialogs, db), EProgressCancelByUser);
+  }
+  EXPECT_EQ(dialogs.Boxes().size(), 1u) << dialogs.Transcript();
+  const auto texts = Texts(sandbox_->Records());
+  ASSERT_EQ(texts.size(), 6u) << ::testing::PrintToString(texts);
+  EXPECT_EQ(texts[4], "Ошибка проверки без закрытия программ: Прервано пользователем!");
+  EXPECT_EQ(texts[5], "Проверка базы данных завершена!");
 }
 
 TEST_F(CheckWorkflowTest, CancelledValidationIsAnErrorAndTheBackupStillRuns) {

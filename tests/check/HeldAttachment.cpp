@@ -50,7 +50,7 @@ bool WaitForMark(int fd, int timeoutMs) {
 }  // namespace
 
 HeldAttachment::HeldAttachment(const testsupport::FbTestServer& server,
-                               const std::string& databasePath) {
+                               const std::string& databasePath, const std::string& statements) {
   int in[2];
   int out[2];
   if (pipe(in) != 0 || pipe(out) != 0)
@@ -73,7 +73,7 @@ HeldAttachment::HeldAttachment(const testsupport::FbTestServer& server,
   close(in[0]);
   close(out[1]);
   input_ = in[1];
-  WriteAll(input_, std::string("select '") + kReadyMark + "' from rdb$database;\n");
+  WriteAll(input_, statements + "\nselect '" + kReadyMark + "' from rdb$database;\n");
   output_ = out[0];
   const bool ready = WaitForMark(output_, 20000);
   if (!ready) {

@@ -12,8 +12,11 @@ namespace checktest {
 
 class HeldAttachment {
  public:
-  // Returns once the attachment is made; throws std::runtime_error when it is not.
-  HeldAttachment(const testsupport::FbTestServer& server, const std::string& databasePath);
+  // Returns once the attachment is made and `statements` have run (their transaction stays
+  // open: an update holds its table as a till's unfinished sale does); throws
+  // std::runtime_error when it is not.
+  HeldAttachment(const testsupport::FbTestServer& server, const std::string& databasePath,
+                 const std::string& statements = "");
   ~HeldAttachment();
   HeldAttachment(const HeldAttachment&) = delete;
   HeldAttachment& operator=(const HeldAttachment&) = delete;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "server/FbOnlineValidation.h"
 #include "server/FbService.h"
 #include "server/FbServiceReply.h"
 
@@ -98,6 +99,34 @@ TEST(FbServiceReply, MalformedAnswersThrowInsteadOfReadingPastTheBuffer) {
     EXPECT_NE(e.Message().find("63"), std::string::npos) << e.Message();
   }
   EXPECT_THROW(ParseServiceReply(nullptr, 0), EFirebirdError);
+}
+
+// The online validation's lines as the server printed them (clock, trailing blank): a table
+// whose lock a writer held is busy, not damaged, though the server counts it as an error; a
+// warning is damage; a name may hold parentheses.
+TEST(OnlineValidationOutput, TablesAreOkDamagedOrBusy) {
+  OnlineValidationOutput output;
+  for (const char* line :
+       {"10:45:38.13 Validation started ", " ", "10:45:38.13 Relation 128 (CUSTOMERS) ",
+        "10:45:39.01 Acquire relation lock failed ",
+        "10:45:39.01 Relation 128 (CUSTOMERS) : 1 ERRORS found ",
+        "10:45:39.01 Relation 129 (SALES (2)) ", "10:45:39.01   process pointer page    0 of    1 ",
+        "10:45:39.01 Warning: Pointer page 190 {sequence 0} bits {0x01 full} are not consistent ",
+        "\t ", "10:45:39.01 Relation 129 (SALES (2)) is ok ",
+        "10:45:39.01 Relation 130 (DOCUMENTS) ", "10:45:39.14 Relation 130 (DOCUMENTS) is ok "}) {
+    output.Take(line);
+  }
+  EXPECT_FALSE(output.Finished());
+  output.Take("10:45:39.14 Validation finished ");
+  EXPECT_TRUE(output.Finished());
+  EXPECT_TRUE(output.Other().empty());
+  ASSERT_EQ(output.Tables().size(), 3u);
+  EXPECT_EQ(output.Tables()[0].state, TableState::Busy);
+  EXPECT_EQ(output.Tables()[1].name, "SALES (2)");
+  EXPECT_EQ(output.Tables()[1].state, TableState::Damaged);
+  EXPECT_EQ(output.Tables()[1].details.size(), 1u);
+  EXPECT_EQ(output.Tables()[2].state, TableState::Ok);
+  EXPECT_EQ(ExactTablesPattern({"A_B", "C(1)"}), "(A\\_B|C\\(1\\))");
 }
 
 TEST(FbServiceConnection, ServiceNameIsHostSlashPortInDecimal) {
