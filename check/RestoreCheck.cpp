@@ -7,6 +7,7 @@
 #include "log/SessionLog.h"
 #include "os/Exception.h"
 #include "os/Files.h"
+#include "os/SystemError.h"
 #include "progress/ProgressViewer.h"
 #include "server/FBUtils.h"
 #include "server/FbServiceRestore.h"
@@ -78,7 +79,9 @@ std::vector<std::string> RestoreTrialBackup(const RestoreLogin& login,
                                             const std::string& backupFile) {
   const std::string scratch = RestoreCheckFile();
   os::ForceDirectories(paths::WorkDirectory());
-  os::RemoveFile(scratch);
+  // A file left there would fail the restore, which must not read as damage.
+  if (os::FileExists(scratch) && !os::RemoveFile(scratch))
+    throw Exception("Не удалось удалить файл " + scratch + ": " + os::LastErrorText());
   auto* viewer = new TProgressViewer(kCaption, /*showPercent=*/false, /*canCancel=*/true);
   std::vector<std::string> errors;
   try {

@@ -1,6 +1,7 @@
 #include "repair/KeyRepair.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <map>
 #include <set>
 
@@ -11,8 +12,6 @@
 #include "os/Files.h"
 #include "os/SystemError.h"
 #include "os/Time.h"
-
-#include <cstdio>
 #include "progress/ProgressViewer.h"
 #include "repair/RepairMessages.h"
 #include "repair/ToolLogText.h"
@@ -341,6 +340,55 @@ bool RestoreWithoutIndexes(const fbsql::Login& login, const std::string& backupF
   return true;
 }
 
+// User triggers must not add to, change or remove the rows the mend lists; they are switched
+// off while it works and on again afterwards.
+std::vector<std::string> SuspendTriggers(fbsql::Connection& db) {
+  const std::vector<std::string> triggers = Texts(db.Query(
+      "select trim(rdb$trigger_name) from rdb$triggers where coalesce(rdb$system_flag, 0) = 0"
+      " and coalesce(rdb$trigger_inactive, 0) = 0"));
+  for (const std::string& trigger : triggers)
+    db.Execute("alter trigger " + Identifier(trigger) + " inactive");
+  db.Commit();
+  return triggers;
+}
+
+void ResumeTriggers(fbsql::Connection& db, const std::vector<std::string>& triggers) {
+  db.Rollback();
+  for (const std::string& trigger : triggers)
+    db.Execute("alter trigger " + Identifier(trigger) + " active");
+  db.Commit();
+}
+
+std::map<std::string, std::int64_t> TableCounts(fbsql::Connection& db) {
+  std::map<std::string, std::int64_t> counts;
+  for (const std::string& table : Texts(db.Query(
+           "select trim(rdb$relation_name) from rdb$relations where coalesce(rdb$system_flag, 0)"
+           " = 0 and rdb$view_blr is null and rdb$external_file is null"
+           " and coalesce(rdb$relation_type, 0) = 0")))
+    counts[table] =
+        std::stoll(*db.Query("select count(*) from " + Identifier(table)).rows.at(0).at(0).text);
+  return counts;
+}
+
+// A cascade of a foreign key (or anything else) that removed or added rows the plan does not
+// list would change data behind the operator's back.
+void ExpectOnlyListedChanges(fbsql::Connection& db,
+                             const std::map<std::string, std::int64_t>& before,
+                             const KeyRepairPlan& plan) {
+  std::map<std::string, std::int64_t> expected = before;
+  for (const auto& p : plan.placeholders)
+    expected[p.table] += static_cast<std::int64_t>(p.keys.size());
+  for (const auto& s : plan.setAside)
+    expected[s.table] -= static_cast<std::int64_t>(s.rows.size());
+  for (const auto& [table, rows] : TableCounts(db)) {
+    if (rows != expected[table]) {
+      Record("Исправление ключей изменило бы другие записи таблицы " + table + ": записей " +
+             std::to_string(rows) + " вместо " + std::to_string(expected[table]));
+      throw Exception(repairtext::RestoreFailedMessage());
+    }
+  }
+}
+
 bool Agrees(OperatorDialogs& dialogs, const KeyRepairPlan& plan, const std::string& safetyCopy) {
   return dialogs.ShowMessage(keyrepair::kCaption, keyrepair::QuestionText(plan, safetyCopy),
                              DialogButtons::YesNo, DialogIcon::Warning,
@@ -494,14 +542,19 @@ bool MendKeysOfRebuild(OperatorDialogs& dialogs, const std::string& databaseFile
   plan.file = keyrepair::SetAsideFilePath(safetyCopy);
   try {
     fbsql::Connection db(login, restoredFile);
+    const std::vector<std::string> triggers = SuspendTriggers(db);
+    const std::map<std::string, std::int64_t> counts = TableCounts(db);
     Mender(db, plan).Run();
+    ExpectOnlyListedChanges(db, counts, plan);
     if ((!plan.placeholders.empty() || !plan.setAside.empty()) &&
         !Agrees(dialogs, plan, safetyCopy)) {
       Record("Исправление ключей и ссылок между таблицами отклонено пользователем");
+      ResumeTriggers(db, triggers);
       return false;
     }
     WriteSetAsideFile(plan);
     db.Commit();
+    ResumeTriggers(db, triggers);
     ActivateIndexes(db, indexes);
   } catch (const EFirebirdError& e) {
     Record("Не удалось исправить ключи и ссылки между таблицами: " + e.Message());

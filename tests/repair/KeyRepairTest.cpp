@@ -56,6 +56,13 @@ class KeyRepair : public ::testing::TestWithParam<KeyCase> {
   std::string Prepare(RepairSandbox& sandbox) {
     const std::string db = sandbox.Database();
     testsupport::CreateTestDatabase(server_, db, kRows, /*blobs=*/true);
+    // A trigger that would add rows the repair does not list.
+    const auto trigger = testsupport::RunIsql(
+        server_, db,
+        "set term ^;\ncreate trigger CUSTOMERS_DOC for CUSTOMERS after insert as begin\n"
+        "  insert into DOCUMENTS (ID, TITLE) values (new.ID + 100000, 'trigger');\nend^\n"
+        "set term ;^\n");
+    EXPECT_EQ(trigger.exitCode, 0) << trigger.err;
     testsupport::Damage(server_, db, GetParam().kind);
     return db;
   }
@@ -96,6 +103,11 @@ TEST_P(KeyRepair, YesEndsWithAWorkingDatabaseThatKeepsEveryReferringRow) {
       server_, db, "select count(*) from CUSTOMERS where NAME = 'Восстановлено при ремонте'");
   EXPECT_GT(placeholders, 0);
   EXPECT_EQ(testsupport::CountRows(server_, db, "CUSTOMERS"), kRows);
+  EXPECT_EQ(testsupport::CountRows(server_, db, "DOCUMENTS"), kRows / 10 + 1);
+  EXPECT_EQ(testsupport::QueryNumber(server_, db,
+                                     "select rdb$trigger_inactive from rdb$triggers where "
+                                     "rdb$trigger_name = 'CUSTOMERS_DOC'"),
+            0);
   const auto boxes = dialogs.Boxes();
   ASSERT_GE(boxes.size(), 3u);
   EXPECT_NE(boxes[2].text.find("CUSTOMERS: добавлены записи-заглушки"), std::string::npos);
