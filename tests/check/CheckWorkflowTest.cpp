@@ -316,12 +316,13 @@ TEST_P(UnrestorableBackupTest, IsDamageShownWithTheRestoresErrors) {
   const std::string key = mended ? "FOREIGN KEY" : "integrity";
   EXPECT_NE(boxes[1].text.find("Текст ошибки:\r\n"), std::string::npos) << boxes[1].text;
   EXPECT_NE(boxes[1].text.find(key), std::string::npos) << boxes[1].text;
+  const auto records = sandbox_->Records();
   const LogRecord* failed =
-      FindRecord(sandbox_->Records(), "База данных не восстанавливается из резервной копии:");
+      FindRecord(records, "База данных не восстанавливается из резервной копии:");
   ASSERT_NE(failed, nullptr);
   EXPECT_EQ(failed->tag, kErrorTag);
   EXPECT_NE(failed->text.find(key), std::string::npos) << failed->text;
-  EXPECT_EQ(FindRecord(sandbox_->Records(), "Проверочное восстановление прошло"), nullptr);
+  EXPECT_EQ(FindRecord(records, "Проверочное восстановление прошло"), nullptr);
   EXPECT_FALSE(fs::exists(RestoreCheckFile()));
 }
 
