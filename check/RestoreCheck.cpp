@@ -64,6 +64,10 @@ std::vector<std::string> RunRestore(const RestoreLogin& login, const std::string
     WaitForServiceEnd(restore, viewer);
     throw;
   } catch (const EFirebirdError& e) {
+    // The server cannot write the scratch file (no rights to the work folder): a failure of
+    // the check, which says nothing about the database.
+    if (e.Message().find(os::ExtractFileName(scratch)) != std::string::npos)
+      throw Exception(e.Message());
     errors.push_back(e.Message());
   }
   return errors;
