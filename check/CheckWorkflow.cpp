@@ -6,6 +6,7 @@
 
 #include "check/CheckMessages.h"
 #include "check/OnlineCheck.h"
+#include "check/RestoreCheck.h"
 #include "check/TrialBackup.h"
 #include "check/ValidateDatabase.h"
 #include "log/HuxLogger.h"
@@ -52,7 +53,7 @@ void TrialBackupStage(WorkflowContext& context, const std::string& backupFile, b
     const std::string password = GetFBPassword();
     const std::int32_t port = GetFBPort();
     MakeTrialBackup(kHost, context.databaseFile(), backupFile, kUserName, password, verboseLog,
-                    port, /*ShowProgress=*/true);
+                    port, /*ShowProgress=*/true, /*KeepBackupFile=*/true);
     SessionLog().Write("Резервная копия сделана. Ошибок нет!", llPlain);
   } catch (const std::exception& e) {
     os::RemoveFile(backupFile);  // a failed deletion changes nothing for the operator
@@ -62,7 +63,16 @@ void TrialBackupStage(WorkflowContext& context, const std::string& backupFile, b
     Show(context.dialogs, BackupFailureBox(e.what()));
     return;
   }
+  bool restores = false;
+  try {
+    restores = ProveBackupRestores(context.dialogs, backupFile);
+  } catch (...) {
+    os::RemoveFile(backupFile);
+    throw;
+  }
   os::RemoveFile(backupFile);
+  if (!restores)
+    return;
   Show(context.dialogs, damaged ? BackupCleanAfterDamageBox() : BackupCleanBox());
 }
 

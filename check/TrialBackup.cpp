@@ -144,7 +144,7 @@ void RunBackupService(FbServiceConnection& service, const BackupRequest& request
 // order of acquisition. A cancel of the wait for the file replaces the error pending; a file
 // that cannot be deleted is reported only when nothing went wrong before.
 void BackUpWithService(const BackupRequest& request, TProgressViewer* viewer,
-                       std::vector<std::string>& verboseLog) {
+                       std::vector<std::string>& verboseLog, bool keepGoodBackup) {
   std::exception_ptr failure;
   bool started = false;
   auto service = std::make_unique<FbServiceConnection>();
@@ -155,7 +155,7 @@ void BackUpWithService(const BackupRequest& request, TProgressViewer* viewer,
     failure = std::current_exception();
   }
   service.reset();
-  if (viewer != nullptr) {
+  if (viewer != nullptr && (failure || !keepGoodBackup)) {
     try {
       DeleteBackupFileWhenFree(*viewer, request.backupFile, started);
     } catch (const EProgressCancelByUser&) {
@@ -174,7 +174,7 @@ void BackUpWithService(const BackupRequest& request, TProgressViewer* viewer,
 void MakeTrialBackup(const std::string& Host, const std::string& DatabaseFile,
                      const std::string& BackupFileName, const std::string& UserName,
                      const std::string& Password, std::vector<std::string>& VerboseLog,
-                     std::int32_t Port, bool ShowProgress) {
+                     std::int32_t Port, bool ShowProgress, bool KeepBackupFile) {
   try {
     SessionLog().WriteFmt("Будет создана резервная копия \"%s\" базы данных \"%s\" (%s)",
                           {BackupFileName, DatabaseFile, Host}, llEvent);
@@ -184,7 +184,7 @@ void MakeTrialBackup(const std::string& Host, const std::string& DatabaseFile,
                                   : nullptr;
     const BackupRequest request{Host, DatabaseFile, BackupFileName, UserName, Password, Port};
     try {
-      BackUpWithService(request, viewer, VerboseLog);
+      BackUpWithService(request, viewer, VerboseLog, KeepBackupFile);
     } catch (...) {
       if (viewer != nullptr)
         viewer->Terminate();

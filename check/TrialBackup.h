@@ -10,9 +10,10 @@
 // manager at Host/Port, showing every output line of the service in a progress window and
 // appending it to `VerboseLog` (which is not cleared first). With `ShowProgress` the operator
 // may cancel, and the backup file is deleted afterwards; without it the file stays for the
-// caller. Every failure leaves as an error of the caught error's class, its message chained
-// with the context "СозданиеРезервнойКопииБД" (a cancel stays EProgressCancelByUser).
+// caller; `KeepBackupFile` keeps it after a good backup too (the check restores it). Every failure
+// leaves as an error of the caught error's class, its message chained with the context
+// "СозданиеРезервнойКопииБД" (a cancel stays EProgressCancelByUser).
 void MakeTrialBackup(const std::string& Host, const std::string& DatabaseFile,
                      const std::string& BackupFileName, const std::string& UserName,
                      const std::string& Password, std::vector<std::string>& VerboseLog,
-                     std::int32_t Port, bool ShowProgress);
+                     std::int32_t Port, bool ShowProgress, bool KeepBackupFile = false);

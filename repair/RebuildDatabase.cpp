@@ -161,7 +161,14 @@ void RebuildDatabase(OperatorDialogs& dialogs, const std::string& databaseFile,
   try {
     Backup(backupCommand);
     const std::string restoredFile = RestoredFilePath(databaseFile);
-    Restore(backupFile, restoredFile);
+    try {
+      Restore(backupFile, restoredFile);
+    } catch (const EProgressCancelByUser&) {
+      throw;
+    } catch (const Exception&) {
+      if (!options.afterFailedRestore || !options.afterFailedRestore(backupFile, restoredFile))
+        throw;
+    }
     ProveRestoredFile(restoredFile);
     if (options.beforeReplacement)
       options.beforeReplacement(restoredFile);

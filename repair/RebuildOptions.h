@@ -13,6 +13,10 @@ struct RebuildOptions {
   // Runs on the restored file, after the restore succeeded and right before it takes the
   // database file's place.
   std::function<void(const std::string& restoredFile)> beforeReplacement;
+  // Runs when the restore failed, while the backup and the tool log are still there; true when
+  // it made the restored file complete after all.
+  std::function<bool(const std::string& backupFile, const std::string& restoredFile)>
+      afterFailedRestore;
 };
 
 // The backup stopped before its end (gbak's end marker is missing): typically a table that

@@ -6,6 +6,7 @@
 #include "log/HuxLogger.h"
 #include "log/SessionLog.h"
 #include "os/CodePage.h"
+#include "repair/KeyRepair.h"
 #include "repair/RebuildDatabase.h"
 #include "repair/RebuildOptions.h"
 #include "repair/RepairRowCounts.h"
@@ -106,11 +107,17 @@ void RebuildSavingWhatCan(OperatorDialogs& dialogs, const std::string& databaseF
     report.SetAfter(CountRowsForRepair(restoredFile));
     RecordRowFigures(report);
   };
+  // Keys and references that no longer hold in the rebuilt file are mended there.
+  KeyRepairPlan keys;
+  options.afterFailedRestore = [&](const std::string& backupFile, const std::string& restored) {
+    return MendKeysOfRebuild(dialogs, databaseFile, backupFile, restored, safetyCopy, keys);
+  };
   std::vector<std::string> skipped;
   for (int attempt = 0;; ++attempt) {
     try {
       report.MarkEmptied(skipped);
       RebuildDatabase(dialogs, databaseFile, options);
+      ReportKeyRepair(dialogs, keys);
       return;
     } catch (const EBackupUnfinished&) {
       if (attempt >= salvage::kMostSalvageAttempts)

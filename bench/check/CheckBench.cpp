@@ -1,5 +1,6 @@
-// How much the check costs over its two server steps run by hand: gfix -v -full with both
-// streams redirected, then a backup through the service manager with gbak -se. Both run on one
+// How much the check costs over its three server steps run by hand: gfix -v -full with both
+// streams redirected, a backup through the service manager with gbak -se, and the restore of
+// that backup the same way (gbak -c -se) into a scratch file. All run on one
 // database of about 300 MB, made once and kept under the build folder (the check's tests use
 // the same one).
 //
@@ -49,11 +50,12 @@ double Seconds(std::chrono::steady_clock::duration d) {
   return std::chrono::duration<double>(d).count();
 }
 
-// Seconds of a whole run and of its two steps.
+// Seconds of a whole run and of its steps (the check's backup includes its restore).
 struct Timing {
   double total = 0;
   double validation = 0;
   double backup = 0;
+  double restore = 0;
 };
 
 double Median(std::vector<double> values) {
@@ -90,15 +92,25 @@ Timing RunByHand(const testsupport::FbTestServer& server, const std::string& db,
   const std::string gbak = testsupport::GbakPath() + " -b -v -se 127.0.0.1/" +
                            std::to_string(server.port) + ":service_mgr \"" + db + "\" \"" + backup +
                            "\" -user SYSDBA -pass " + server.password + " >/dev/null 2>&1";
+  const std::string restored = scratch + "/hand-restored.fdb";
+  const std::string restore = testsupport::GbakPath() + " -c -v -se 127.0.0.1/" +
+                              std::to_string(server.port) + ":service_mgr \"" + backup + "\" \"" +
+                              restored + "\" -user SYSDBA -pass " + server.password +
+                              " >/dev/null 2>&1";
+  fs::remove(restored);
   const auto start = std::chrono::steady_clock::now();
   const int gfixStatus = std::system(gfix.c_str());
   const auto validated = std::chrono::steady_clock::now();
   const int gbakStatus = std::system(gbak.c_str());
+  const auto backedUp = std::chrono::steady_clock::now();
+  const int restoreStatus = std::system(restore.c_str());
   const auto end = std::chrono::steady_clock::now();
   fs::remove(backup);
-  if (gfixStatus != 0 || gbakStatus != 0)
+  fs::remove(restored);
+  if (gfixStatus != 0 || gbakStatus != 0 || restoreStatus != 0)
     throw std::runtime_error("a step by hand failed");
-  return {Seconds(end - start), Seconds(validated - start), Seconds(end - validated)};
+  return {Seconds(end - start), Seconds(validated - start), Seconds(backedUp - validated),
+          Seconds(end - backedUp)};
 }
 
 Timing RunCheck(const std::string& db) {
@@ -110,7 +122,8 @@ Timing RunCheck(const std::string& db) {
   if (dialogs.captions.size() != 2 || dialogs.captions[1] != "Информация") {
     throw std::runtime_error("the check did not end with a clean trial backup");
   }
-  // The question box follows the validation; the final box the backup and its deletion.
+  // The question box follows the validation; the final box the backup, its restore and the
+  // deletion of both.
   return {Seconds(end - start), Seconds(dialogs.shownAt[0] - start),
           Seconds(dialogs.shownAt[1] - dialogs.shownAt[0])};
 }
@@ -161,10 +174,10 @@ int main(int argc, char** argv) {
       fullValidation.push_back(checked.validation);
       online.push_back(RunOnlineValidationOnce(server, db));
       std::printf(
-          "run %d: by hand %.3f s (gfix %.3f + backup %.3f), check %.3f s (validation %.3f + "
-          "backup %.3f)\n",
-          i + 1, byHand.total, byHand.validation, byHand.backup, checked.total, checked.validation,
-          checked.backup);
+          "run %d: by hand %.3f s (gfix %.3f + backup %.3f + restore %.3f), check %.3f s "
+          "(validation %.3f + backup and restore %.3f)\n",
+          i + 1, byHand.total, byHand.validation, byHand.backup, byHand.restore, checked.total,
+          checked.validation, checked.backup);
     }
     const double h = Median(hand);
     const double c = Median(check);

@@ -12,7 +12,8 @@ namespace checktest {
 
 std::string TemplateDatabase(const testsupport::FbTestServer& server, const std::string& name,
                              int rows, bool blobs) {
-  const std::string dir = server.DatabasesDir() + "/check-templates";
+  const std::string dir =
+      server.DatabasesDir() + "/check-templates-" + std::to_string(testsupport::kTestSchemaVersion);
   const std::string path = dir + "/" + name + ".fdb";
   if (fs::exists(path))
     return path;

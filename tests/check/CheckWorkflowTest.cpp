@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "check/CheckWorkflow.h"
+#include "check/RestoreCheck.h"
 #include "progress/ProgressViewer.h"
 #include "server/FixedPaths.h"
 #include "tests/check/CheckSandbox.h"
@@ -21,6 +22,7 @@
 #include "tests/support/DamageKit.h"
 #include "tests/support/FbTestServer.h"
 #include "tests/support/ScriptedDialogs.h"
+#include "tests/support/ToolRun.h"
 
 namespace fs = std::filesystem;
 using checktest::CheckSandbox;
@@ -278,14 +280,69 @@ TEST_F(CheckWorkflowTest, CleanDatabaseAndOkBacksUpAndReportsNoDamage) {
                                 BackupAnnouncement(db, backup),
                                 "Создание резервной копии завершено",
                                 "Резервная копия сделана. Ошибок нет!",
+                                "Начало проверочного восстановления из резервной копии",
+                                "Проверочное восстановление прошло успешно. Ошибок нет!",
                                 "Проверка базы данных завершена!",
                             }));
-  ASSERT_EQ(records.size(), 8u);
+  ASSERT_EQ(records.size(), 10u);
   EXPECT_EQ(records[4].tag, kEventTag);
   EXPECT_EQ(records[5].tag, kEventTag);
   EXPECT_EQ(records[6].tag, "");
   EXPECT_FALSE(fs::exists(backup));
+  EXPECT_FALSE(fs::exists(RestoreCheckFile()));
 }
+
+// The backup reads every record, yet the database does not come back from it: validation
+// finds nothing wrong with a duplicate key; after the mend, rows referring to lost ones fail
+// the same way.
+class UnrestorableBackupTest : public CheckWorkflowTest,
+                               public ::testing::WithParamInterface<testsupport::DamageKind> {};
+
+TEST_P(UnrestorableBackupTest, IsDamageShownWithTheRestoresErrors) {
+  const std::string db = DamagedCopy("VELMAR.FDB", GetParam());
+  const bool mended = GetParam() == testsupport::DamageKind::LostReferencedRows;
+  if (mended) {
+    const auto mend = testsupport::RunTool(
+        testsupport::GfixPath(),
+        {"-mend", "-user", "SYSDBA", "-pass", server_.password, server_.Address(db)});
+    ASSERT_EQ(mend.exitCode, 0) << mend.err;
+  }
+  ScriptedDialogs dialogs;
+  if (mended)
+    dialogs.Box(DialogResult::Ok, DamageBox());
+  else
+    dialogs.Box(DialogResult::Ok, QuestionBox());
+  dialogs.Box(DialogResult::Ok,
+              {.caption = "Внимание!",
+               .textContains = "Восстановить базу данных не удалось: из резервной копии этой базы",
+               .buttons = DialogButtons::Ok,
+               .icon = DialogIcon::Error});
+  RunCheck(dialogs, db);
+
+  const auto boxes = dialogs.Boxes();
+  ASSERT_EQ(boxes.size(), 2u) << dialogs.Transcript();
+  // The server names a duplicate as a violation or as an index it cannot keep inactive.
+  const std::string key = mended ? "FOREIGN KEY" : "integrity";
+  EXPECT_NE(boxes[1].text.find("Текст ошибки:\r\n"), std::string::npos) << boxes[1].text;
+  EXPECT_NE(boxes[1].text.find(key), std::string::npos) << boxes[1].text;
+  const auto records = sandbox_->Records();
+  const LogRecord* failed =
+      FindRecord(records, "База данных не восстанавливается из резервной копии:");
+  ASSERT_NE(failed, nullptr);
+  EXPECT_EQ(failed->tag, kErrorTag);
+  EXPECT_NE(failed->text.find(key), std::string::npos) << failed->text;
+  EXPECT_EQ(FindRecord(records, "Проверочное восстановление прошло"), nullptr);
+  EXPECT_FALSE(fs::exists(RestoreCheckFile()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Keys, UnrestorableBackupTest,
+                         ::testing::Values(testsupport::DamageKind::DuplicateKey,
+                                           testsupport::DamageKind::LostReferencedRows),
+                         [](const auto& info) {
+                           std::string name = testsupport::DamageKindName(info.param);
+                           std::erase(name, '-');
+                           return name;
+                         });
 
 TEST_F(CheckWorkflowTest, IndexDamageThatTheBackupReadsThroughAdvisesRepair) {
   const std::string db = DamagedCopy("VELMAR.FDB", testsupport::DamageKind::IndexGarbage);

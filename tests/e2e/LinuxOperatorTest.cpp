@@ -192,14 +192,17 @@ TEST_F(LinuxOperator, CleanDatabaseCheckedTwiceAnsweringCancelThenOk) {
   const int second = FindRecord(records, "Начало проверки базы данных ", 1);
   ASSERT_EQ(second, 4) << Dump(records);
   const std::vector<SessionRecord> run(records.begin() + second, records.end());
-  ASSERT_GE(run.size(), 6u) << Dump(run);
+  ASSERT_GE(run.size(), 8u) << Dump(run);
   EXPECT_EQ(run[1].text, "Начало проверки gfix");
   EXPECT_EQ(run[2].text, "Проверка gfix завершена. Повреждений не обнаружено.");
   EXPECT_EQ(run[3].text, "Начало создания резервной копии");
-  EXPECT_EQ(run[run.size() - 2].text, "Резервная копия сделана. Ошибок нет!") << Dump(run);
+  EXPECT_EQ(run[run.size() - 4].text, "Резервная копия сделана. Ошибок нет!") << Dump(run);
+  // The backup is then restored, to prove it gives a working database again.
+  EXPECT_EQ(run[run.size() - 3].text, "Начало проверочного восстановления из резервной копии");
+  EXPECT_EQ(run[run.size() - 2].text, "Проверочное восстановление прошло успешно. Ошибок нет!");
   EXPECT_EQ(run.back().text, "Проверка базы данных завершена!");
   // The trial backup's own records come between, as events.
-  for (std::size_t i = 4; i + 2 < run.size(); ++i)
+  for (std::size_t i = 4; i + 4 < run.size(); ++i)
     EXPECT_EQ(run[i].tag, "[событ]") << run[i].text;
   EXPECT_FALSE(fs::exists(root_ + "/DB/VELMAR.db_backup")) << "the trial backup was left";
   EXPECT_FALSE(fs::exists(root_ + "/TEMP/DBRepair/FireBirdFixLog.log"));

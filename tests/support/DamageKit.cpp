@@ -24,6 +24,8 @@ constexpr KindName kKindNames[] = {
     {DamageKind::ZeroPointerPage, "zero-pointer-page"},
     {DamageKind::Truncate, "truncate"},
     {DamageKind::TextFile, "text-file"},
+    {DamageKind::LostReferencedRows, "lost-referenced-rows"},
+    {DamageKind::DuplicateKey, "duplicate-key"},
 };
 
 // Deterministic bytes that look like nothing Firebird wrote.
@@ -92,6 +94,37 @@ DamageReport TruncateAtLastDataPage(const std::string& path, const DatabasePages
           "file cut at page " + std::to_string(first) + " of " + std::to_string(file.PageCount())};
 }
 
+// A record's data is run-length compressed: a count byte n > 0 says n literal bytes follow,
+// n < 0 that the next byte stands -n times. A small integer key that comes first stands as
+// `01 NN FD 00` right after the null flags (`01 FC`) and their padding (`FD 00`).
+DamageReport DuplicateFirstKey(const DatabasePages& file, int relation) {
+  for (const PageInfo& info : file.Find(PageType::Data, relation)) {
+    Page page = file.Read(info.number);
+    const std::uint16_t count = ReadU16(page, 22);
+    for (std::uint16_t slot = 0; slot < count; ++slot) {
+      const std::size_t offset = ReadU16(page, 24 + 4 * slot);
+      const std::size_t length = ReadU16(page, 26 + 4 * slot);
+      if (offset == 0 || length < kRecordHeaderSize + 6u)
+        continue;
+      // The flags stand as a literal run, their padding as a repeated zero.
+      std::size_t at = offset + kRecordHeaderSize;
+      for (int run = 0; run < 2; ++run) {
+        const auto count = static_cast<std::int8_t>(page[at]);
+        at += count < 0 ? 2 : 1 + static_cast<std::size_t>(count);
+      }
+      if (at + 4 > offset + length || page[at] != 1 || page[at + 1] != kDuplicatedFromId ||
+          page[at + 2] != 0xFD || page[at + 3] != 0)
+        continue;
+      page[at + 1] = kDuplicatedFromId - 1;
+      file.Write(info.number, page);
+      return {info.number, "key " + std::to_string(kDuplicatedFromId) + " made " +
+                               std::to_string(kDuplicatedFromId - 1) + " on data page " +
+                               std::to_string(info.number)};
+    }
+  }
+  throw std::runtime_error("no record of the key " + std::to_string(kDuplicatedFromId));
+}
+
 DamageReport ReplaceWithText(const std::string& path) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   for (int i = 0; i < 200; ++i)
@@ -129,11 +162,13 @@ std::vector<DamageKind> AllDamageKinds() {
 DamageReport Damage(const FbTestServer& server, const std::string& path, DamageKind kind) {
   if (kind == DamageKind::TextFile)
     return ReplaceWithText(path);
+  const bool keys = kind == DamageKind::LostReferencedRows || kind == DamageKind::DuplicateKey;
   // Ask the relation id before touching the file: the attachment is gone when we write.
-  const int relation = RelationId(server, path, kDamagedTable);
+  const int relation = RelationId(server, path, keys ? kReferencedTable : kDamagedTable);
   DatabasePages file(path);
   switch (kind) {
     case DamageKind::RecordGarbage:
+    case DamageKind::LostReferencedRows:
       return GarbageOverRecords(file, relation);
     case DamageKind::ZeroDataPage:
       return ZeroPage(file, Pick(file.Find(PageType::Data, relation), "data page"), "data page");
@@ -149,6 +184,8 @@ DamageReport Damage(const FbTestServer& server, const std::string& path, DamageK
     }
     case DamageKind::Truncate:
       return TruncateAtLastDataPage(path, file, relation);
+    case DamageKind::DuplicateKey:
+      return DuplicateFirstKey(file, relation);
     case DamageKind::TextFile:
       break;
   }

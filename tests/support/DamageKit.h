@@ -11,6 +11,11 @@
 //   repair truncate           the file cut at the last SALES data page     an I/O error on the
 //   error stream text-file          the file replaced by text                    "is not a valid
 //   database"
+//   lost-referenced-rows  garbage over records of a CUSTOMERS data page (SALES refer to them):
+//                     "Number of record level errors"; after the mend the restore fails on the
+//                     foreign key of SALES
+//   duplicate-key     one CUSTOMERS record's ID changed to the ID of another: validation and
+//                     the backup see nothing, the restore fails on the primary key
 // The server must not hold the file open: damage a copy nobody is attached to. After a
 // validation that ends in an I/O error the server keeps gfix's attachment, so give every
 // damaged copy its own file name.
@@ -33,6 +38,8 @@ enum class DamageKind {
   ZeroPointerPage,
   Truncate,
   TextFile,
+  LostReferencedRows,
+  DuplicateKey,
 };
 
 std::string DamageKindName(DamageKind kind);
@@ -46,6 +53,11 @@ struct DamageReport {
 
 // The table the damage goes to; its relation id is asked from the server first.
 inline constexpr const char* kDamagedTable = "SALES";
+
+// The table that SALES refer to, where the two damages of keys go.
+inline constexpr const char* kReferencedTable = "CUSTOMERS";
+// duplicate-key: the record of this ID gets the ID before it, which then stands twice.
+inline constexpr int kDuplicatedFromId = 7;
 
 // Throws std::runtime_error when the file has no page of the kind needed.
 DamageReport Damage(const FbTestServer& server, const std::string& path, DamageKind kind);

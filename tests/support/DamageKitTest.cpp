@@ -130,7 +130,8 @@ INSTANTIATE_TEST_SUITE_P(
         Expected{DamageKind::ZeroBlobPage, Stream::Out, "Number of Blob page errors"},
         Expected{DamageKind::ZeroPointerPage, Stream::Out, "Number of pointer page errors"},
         Expected{DamageKind::Truncate, Stream::Err, "I/O error"},
-        Expected{DamageKind::TextFile, Stream::Err, "is not a valid database"}),
+        Expected{DamageKind::TextFile, Stream::Err, "is not a valid database"},
+        Expected{DamageKind::LostReferencedRows, Stream::Out, "Number of record level errors"}),
     [](const auto& info) {
       std::string name = DamageKindName(info.param.kind);
       for (char& c : name) {
@@ -147,8 +148,19 @@ TEST_F(DamageKitTest, KindsHaveDistinctNamesThatParseBack) {
     EXPECT_TRUE(names.insert(name).second) << name;
     EXPECT_EQ(ParseDamageKind(name), kind);
   }
-  EXPECT_EQ(names.size(), 7u);
+  EXPECT_EQ(names.size(), 9u);
   EXPECT_FALSE(ParseDamageKind("zero-everything"));
+}
+
+TEST_F(DamageKitTest, DuplicateKeyPassesValidationButNotTheKey) {
+  const std::string path = CopyOfBase("duplicate-key");
+  Damage(*server_, path, DamageKind::DuplicateKey);
+  ToolResult check = ValidateFull(*server_, path);
+  EXPECT_TRUE(OnlyWhiteSpace(check.err + check.out)) << check.err << check.out;
+  const std::string twice =
+      "select count(*) from CUSTOMERS where ID + 0 = " + std::to_string(kDuplicatedFromId - 1);
+  EXPECT_EQ(QueryNumber(*server_, path, twice), 2);
+  EXPECT_EQ(CountRows(*server_, path, "CUSTOMERS"), kRows);
 }
 
 TEST_F(DamageKitTest, BlobDamageNeedsADatabaseWithBlobs) {

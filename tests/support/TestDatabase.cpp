@@ -44,38 +44,41 @@ class ScriptFile {
 
 std::string SchemaAndData(int rows, bool blobs) {
   std::ostringstream sql;
-  sql << "create table CUSTOMERS (ID integer not null primary key, NAME varchar(60) not null,\n"
-         "  CITY varchar(40), CREATED timestamp default current_timestamp);\n"
+  // A chain of references (SALES -> CUSTOMERS -> DOCUMENTS) and a unique key besides the
+  // primary keys; nothing refers to SALES, so damage there breaks no reference.
+  sql << "create table DOCUMENTS (ID integer not null primary key, TITLE varchar(100),\n"
+         "  BODY blob sub_type text);\n"
+         "create table CUSTOMERS (ID integer not null primary key, NAME varchar(60) not null,\n"
+         "  CITY varchar(40), CREATED timestamp default current_timestamp,\n"
+         "  CODE varchar(12) not null unique, CONTRACT_ID integer references DOCUMENTS (ID));\n"
          "create index IX_CUSTOMERS_NAME on CUSTOMERS (NAME);\n"
          "create table SALES (ID integer not null primary key,\n"
          "  CUSTOMER_ID integer not null references CUSTOMERS (ID), AMOUNT numeric(15, 2),\n"
          "  NOTE varchar(200), RECEIPT blob sub_type text);\n"
          "create index IX_SALES_AMOUNT on SALES (AMOUNT);\n"
-         "create table DOCUMENTS (ID integer not null primary key, TITLE varchar(100),\n"
-         "  BODY blob sub_type text);\n"
          "commit;\n"
          "set term ^;\n"
          "execute block as\n"
          "  declare i integer = 0;\n"
          "begin\n"
-         "  while (i < "
-      << rows
-      << ") do begin\n"
-         "    insert into CUSTOMERS (ID, NAME, CITY) values (:i, 'Customer ' || :i,\n"
-         "      'City ' || mod(:i, 17));\n"
-         "    insert into SALES (ID, CUSTOMER_ID, AMOUNT, NOTE, RECEIPT) values (:i, :i,\n"
-         "      :i * 1.25, lpad('', 40 + mod(:i, 60), 'note ' || :i || ' '),\n"
-      << (blobs ? "'Receipt ' || :i" : "null")
-      << ");\n"
-         "    i = i + 1;\n"
-         "  end\n"
-         "  i = 0;\n"
          "  while (i <= "
       << rows / 10
       << ") do begin\n"
          "    insert into DOCUMENTS (ID, TITLE, BODY) values (:i, 'Document ' || :i, "
       << (blobs ? "cast(lpad('', 20000, 'Body of document ' || :i || '. ') as blob sub_type text)"
                 : "null")
+      << ");\n"
+         "    i = i + 1;\n"
+         "  end\n"
+         "  i = 0;\n"
+         "  while (i < "
+      << rows
+      << ") do begin\n"
+         "    insert into CUSTOMERS (ID, NAME, CITY, CODE, CONTRACT_ID) values (:i,\n"
+         "      'Customer ' || :i, 'City ' || mod(:i, 17), 'C' || :i, :i / 10);\n"
+         "    insert into SALES (ID, CUSTOMER_ID, AMOUNT, NOTE, RECEIPT) values (:i, :i,\n"
+         "      :i * 1.25, lpad('', 40 + mod(:i, 60), 'note ' || :i || ' '),\n"
+      << (blobs ? "'Receipt ' || :i" : "null")
       << ");\n"
          "    i = i + 1;\n"
          "  end\n"
@@ -104,8 +107,6 @@ ToolResult RunIsql(const FbTestServer& server, const std::string& path, const st
                               script.Path(), server.Address(path)});
 }
 
-namespace {
-
 std::int64_t QueryNumber(const FbTestServer& server, const std::string& path,
                          const std::string& query) {
   ToolResult result = RunIsql(server, path, "set heading off;\n" + query + ";\n");
@@ -117,8 +118,6 @@ std::int64_t QueryNumber(const FbTestServer& server, const std::string& path,
   }
   return value;
 }
-
-}  // namespace
 
 std::int64_t CountRows(const FbTestServer& server, const std::string& path,
                        const std::string& table) {

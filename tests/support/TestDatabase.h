@@ -1,8 +1,9 @@
 // Test databases made through the private server with isql: a small shop schema with several
 // tables, indexes and (on request) BLOBs large enough to need pages of their own.
 //
-//   CUSTOMERS (ID pk, NAME indexed, CITY, CREATED)                       `rows` rows
-//   SALES     (ID pk, CUSTOMER_ID fk, AMOUNT indexed, NOTE, RECEIPT blob)  `rows` rows
+//   CUSTOMERS (ID pk, NAME indexed, CITY, CREATED, CODE unique "C<ID>",
+//              CONTRACT_ID fk -> DOCUMENTS = ID / 10)                    `rows` rows
+//   SALES     (ID pk, CUSTOMER_ID fk -> CUSTOMERS, AMOUNT indexed, NOTE, RECEIPT blob)  `rows` rows
 //   DOCUMENTS (ID pk, TITLE, BODY blob)           rows/10 + 1 rows, BODY ~20 KB with blobs
 #pragma once
 
@@ -20,6 +21,13 @@ void CreateTestDatabase(const FbTestServer& server, const std::string& path, int
 
 // Runs an SQL script against an existing database as SYSDBA.
 ToolResult RunIsql(const FbTestServer& server, const std::string& path, const std::string& sql);
+
+// The first number a query answers; throws std::runtime_error when the query fails.
+std::int64_t QueryNumber(const FbTestServer& server, const std::string& path,
+                         const std::string& query);
+
+// Templates of test databases made before the schema last changed must not be reused.
+inline constexpr int kTestSchemaVersion = 2;
 
 // Row count of a table; throws std::runtime_error when the query fails.
 std::int64_t CountRows(const FbTestServer& server, const std::string& path,
