@@ -20,6 +20,7 @@
 #include "os/Environment.h"
 #include "os/Files.h"
 #include "os/SystemError.h"
+#include "os/win/Wide.h"
 #include "progress/ProgressViewer.h"
 #include "repair/RepairWorkflow.h"
 #include "server/FBUtils.h"
@@ -574,18 +575,22 @@ class HeldSession {
   std::string output_;
 };
 
-// The mend finds the database attached by another program: the repair stops there and
-// touches nothing.
+// Another program has the database attached: the repair stops and touches nothing. On Windows
+// the server holds the file open for writing, and the safety copy is refused first; the host's
+// server is outside Wine's share checks, so a handle of the test plays the server's here.
 TEST_F(RepairWithTheServersTools, ADatabaseAnotherProgramHasAttachedStopsTheRepair) {
   MakeDamaged(kDb, DamageKind::RecordGarbage);
   HeldSession session;
   ASSERT_TRUE(session.Attach(server_, kDb)) << session.Output();
-  // The attachment rewrote the header page: the copy must be the file as the repair finds it.
   const std::string found = ReadFile(kDb);
   const auto identityBefore = os::IdentityOf(kDb);
+  HANDLE held = CreateFileW(os::win::ToWide(kDb).c_str(), GENERIC_READ | GENERIC_WRITE,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
   ScriptedDialogs dialogs;
   dialogs.Save(kCopy);
   const auto error = Run(dialogs);
+  CloseHandle(held);
 
   const std::string message =
       "Невозможно выполнить проверку базы данных, т.к. в данный момент база данных "
@@ -595,19 +600,13 @@ TEST_F(RepairWithTheServersTools, ADatabaseAnotherProgramHasAttachedStopsTheRepa
   EXPECT_TRUE(session.End()) << "isql did not leave at the end of its input:\n" << session.Output();
   EXPECT_TRUE(identityBefore && os::IdentityOf(kDb) == identityBefore)
       << "the database file was replaced";
+  EXPECT_EQ(ReadFile(kDb), found);
   EXPECT_EQ(testsupport::CountRows(server_, kDb, "CUSTOMERS"), kRows);
-  EXPECT_EQ(ReadFile(kCopy), found) << "the safety copy is not the damaged file";
+  EXPECT_FALSE(os::FileExists(kCopy));
   EXPECT_FALSE(os::FileExists(kBackup));
   EXPECT_FALSE(os::FileExists(kRestored));
-  // The mend's own words stopped the repair; its log stays, as after any failed mend.
-  EXPECT_NE(ReadFile(paths::ToolLog()).find("secondary server attachments cannot validate"),
-            std::string::npos)
-      << ReadFile(paths::ToolLog());
   EXPECT_TRUE(RecordsAre(Records(), {
                                         "Начало ремонта базы данных: " + kDb,
-                                        "Сделана копия файла базы данных: " + kCopy,
-                                        kUncounted + kDb + "\": *",
-                                        "Будет сделана маркировка поврежденных страниц",
                                         "Ошибка функции ремонта базы данных: " + message,
                                     }));
 }
