@@ -34,6 +34,11 @@ class WinProcess : public Process {
 }  // namespace
 
 std::unique_ptr<Process> Process::StartHiddenScript(const std::string& scriptPath) {
+  // The interpreter would start for a missing script too and only complain in its console:
+  // such a script is a failure to start, as when the system ran the script itself.
+  const std::wstring script = win::ToWide(scriptPath);
+  if (GetFileAttributesW(script.c_str()) == INVALID_FILE_ATTRIBUTES)
+    return nullptr;
   // The interpreter is named, not left to the system: /d skips the AutoRun commands of the
   // registry and /v:off delayed expansion, so that a "!" in the script stays itself; /s takes
   // off only the outer pair of quotes, so a path with spaces stays one quoted word.
@@ -42,8 +47,7 @@ std::unique_ptr<Process> Process::StartHiddenScript(const std::string& scriptPat
   if (length == 0 || length >= MAX_PATH)
     return nullptr;
   const std::wstring interpreter = std::wstring(system, length) + L"\\cmd.exe";
-  std::wstring commandLine =
-      L"\"" + interpreter + L"\" /d /v:off /s /c \"\"" + win::ToWide(scriptPath) + L"\"\"";
+  std::wstring commandLine = L"\"" + interpreter + L"\" /d /v:off /s /c \"\"" + script + L"\"\"";
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESHOWWINDOW;
