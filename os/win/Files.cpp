@@ -22,8 +22,9 @@ HANDLE OpenForQuery(const std::string& path) {
 }
 
 // An antivirus or an indexer opens a fresh file for a moment, and the system then refuses to
-// delete, rename or copy it with a sharing violation: such a refusal is asked again for a few
-// seconds before it counts. The last error stays the last attempt's.
+// rename or copy it with a sharing violation: such a refusal is asked again for a few seconds
+// before it counts. The last error stays the last attempt's. (Deletions are not retried here:
+// their callers decide how long a file in use is waited for.)
 template <typename Attempt>
 bool RetryingSharingViolations(Attempt attempt) {
   constexpr DWORD kPauseMs = 100;
@@ -67,8 +68,7 @@ bool MakeDirectory(const std::string& path) {
 }
 
 bool RemoveFile(const std::string& path) {
-  const std::wstring wide = win::ToWide(path);
-  return RetryingSharingViolations([&] { return DeleteFileW(wide.c_str()) != 0; });
+  return DeleteFileW(win::ToWide(path).c_str()) != 0;
 }
 
 bool RenameFile(const std::string& from, const std::string& to) {

@@ -26,8 +26,8 @@ TEST(WindowsFiles, SameFileIgnoresLetterCaseAndSlashes) {
   EXPECT_TRUE(os::SameFile(dir / "VELMAR.FDB", slashed));
 }
 
-// A scanner holding a fresh file for a moment does not make its deletion fail.
-TEST(WindowsFiles, ADeletionWaitsOutAShortSharingViolation) {
+// A scanner holding a fresh file for a moment does not make its renaming fail.
+TEST(WindowsFiles, ARenameWaitsOutAShortSharingViolation) {
   ScratchDir dir;
   dir.Put("scratch.bat", "x");
   HANDLE held = CreateFileW(os::win::ToWide(dir / "scratch.bat").c_str(), GENERIC_READ, 0, nullptr,
@@ -38,11 +38,11 @@ TEST(WindowsFiles, ADeletionWaitsOutAShortSharingViolation) {
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     CloseHandle(held);
   });
-  EXPECT_TRUE(os::RemoveFile(dir / "scratch.bat")) << os::LastErrorText();
+  EXPECT_TRUE(os::RenameFile(dir / "scratch.bat", dir / "renamed.bat")) << os::LastErrorText();
   // It went only once the handle was closed: the first attempts were refused.
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
   scanner.join();
-  EXPECT_FALSE(os::FileExists(dir / "scratch.bat"));
+  EXPECT_TRUE(os::FileExists(dir / "renamed.bat"));
 }
 
 TEST(WindowsFiles, TheCopyOfAReadOnlyFileIsNotReadOnly) {
