@@ -118,6 +118,9 @@ void RegisterClasses() {
 }  // namespace
 
 void InitializeApplication() {
+  // The workflows run on the window's thread and keep it from its messages for minutes; a
+  // ghosted "not responding" window would offer to end the program in the middle of a repair.
+  DisableProcessWindowsGhosting();
   INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_TAB_CLASSES | ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&icc);
   RegisterClasses();
@@ -313,6 +316,21 @@ void MainWindow::Impl::Browse() {
     SetFileName(os::win::FromWide(file.data()));
 }
 
+namespace {
+
+// Clicks and keys given while a workflow held the window's thread wait in its queue; played
+// afterwards they would start another check on a window the operator no longer watches. The
+// boxes a workflow shows read their own input, so what is left here came while it was busy.
+void DiscardQueuedInput() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE) ||
+         PeekMessageW(&msg, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE) ||
+         PeekMessageW(&msg, nullptr, WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK, PM_REMOVE)) {
+  }
+}
+
+}  // namespace
+
 LRESULT MainWindow::Impl::Handle(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_COMMAND: {
@@ -326,8 +344,10 @@ LRESULT MainWindow::Impl::Handle(UINT msg, WPARAM wp, LPARAM lp) {
         Browse();
       } else if (from && from == controls["btnCheckDB"]) {
         tform->ClickCheck();
+        DiscardQueuedInput();
       } else if (from && from == controls["btnRepairDB"]) {
         tform->ClickRepair();
+        DiscardQueuedInput();
       }
       return 0;
     }

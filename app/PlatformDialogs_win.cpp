@@ -40,7 +40,9 @@ UINT MessageBoxStyle(DialogButtons buttons, DialogIcon icon, int defaultButton) 
   }
   if (defaultButton == 1 && buttons != DialogButtons::Ok)
     style |= MB_DEFBUTTON2;
-  return style;
+  // A long step ends while the operator may have gone over to the till program: the answer
+  // must not wait unseen behind it.
+  return style | MB_SETFOREGROUND;
 }
 
 }  // namespace
@@ -82,7 +84,11 @@ std::optional<std::string> PlatformDialogs::ShowSaveDialog(const SaveDialogSetti
   const std::wstring ext = os::win::ToWide(BareExtension(s.defaultExt));
 
   std::vector<wchar_t> file(32768, L'\0');
-  const std::wstring preset = os::win::ToWide(s.fileName);
+  // The dialog goes back to the folder it was last left in and takes the initial one only as a
+  // hint: a file name with its folder opens the proposed folder every time.
+  std::wstring preset = os::win::ToWide(s.fileName);
+  if (!folder.empty() && preset.find_first_of(L"\\/") == std::wstring::npos)
+    preset = folder + (folder.back() == L'\\' ? L"" : L"\\") + preset;
   preset.copy(file.data(), std::min(preset.size(), file.size() - 1));
 
   OPENFILENAMEW ofn{};

@@ -11,6 +11,7 @@
 #include "progress/ProgressViewer.h"
 #include "repair/RepairWorkflow.h"
 #include "server/FBUtils.h"
+#include "server/FbServiceClientLibrary.h"
 #include "server/FixedPaths.h"
 
 TForm1::TForm1(MainWindowView& view, OperatorDialogs& dialogs) : view_(view), dialogs_(dialogs) {}
@@ -31,6 +32,11 @@ void TForm1::FormCreate() {
   PublishSessionLog(log_.get());
   log_->Write("", llPlain);
   log_->Write(layout::kStartedRecord, llPlain);
+  // Which server client a check uses depends on what the machine has: the log says which.
+  fbclient::SetLoadReport([](const std::string& library) {
+    if (THuxLogger* log = SessionLogOrNull())
+      log->Write("Загружена клиентская библиотека сервера базы данных: " + library, llEvent);
+  });
 }
 
 void TForm1::FormShow() {

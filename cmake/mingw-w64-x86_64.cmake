@@ -1,5 +1,6 @@
 # Cross-build for 64-bit Windows with Debian's mingw-w64 (posix thread model, so that
-# std::thread and std::mutex exist). Tests run through Wine.
+# std::thread and std::mutex exist): the second package, for 64-bit suites. Tests run
+# through Wine.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
@@ -11,6 +12,10 @@ set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+
+# The compiler of the other bitness, for the stand-in library a test loads to see it refused.
+set(VELMAR_OTHER_BITNESS_CXX i686-w64-mingw32-g++-posix)
+set(VELMAR_OTHER_BITNESS_NAME x86)
 
 # Every test executable runs under Wine through this wrapper (it sets the prefix and locale).
 set(CMAKE_CROSSCOMPILING_EMULATOR "${CMAKE_CURRENT_LIST_DIR}/../tools/wine-run")

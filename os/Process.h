@@ -10,8 +10,8 @@ namespace os {
 
 class Process {
  public:
-  // Starts `scriptPath` hidden: on Windows a batch file through the command interpreter
-  // (CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS, SW_HIDE); on POSIX a /bin/sh script in a new
+  // Starts `scriptPath` hidden: on Windows a batch file through `cmd /d /v:off /s /c`
+  // (CREATE_NO_WINDOW | NORMAL_PRIORITY_CLASS, SW_HIDE); on POSIX a /bin/sh script in a new
   // session with standard streams on /dev/null. Returns nullptr on failure and leaves the
   // error code for LastErrorCode().
   static std::unique_ptr<Process> StartHiddenScript(const std::string& scriptPath);

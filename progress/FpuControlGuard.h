@@ -2,7 +2,9 @@
 // window; this keeps the program's own settings across such a call.
 #pragma once
 
-#if defined(__x86_64__) || defined(__i386__)
+// The SSE control register only where the compiler uses SSE: the 32-bit Windows build keeps
+// to the x87 unit, for processors without SSE.
+#if defined(__SSE__)
 #include <xmmintrin.h>
 #endif
 
@@ -13,12 +15,16 @@ class FpuControlGuard {
   FpuControlGuard() {
 #if defined(__x86_64__) || defined(__i386__)
     __asm__ volatile("fnstcw %0" : "=m"(x87_));
+#endif
+#if defined(__SSE__)
     sse_ = _mm_getcsr();
 #endif
   }
   ~FpuControlGuard() {
 #if defined(__x86_64__) || defined(__i386__)
     __asm__ volatile("fldcw %0" : : "m"(x87_));
+#endif
+#if defined(__SSE__)
     _mm_setcsr(sse_);
 #endif
   }

@@ -130,6 +130,8 @@ WorkArea QueryWorkArea() {
   return WorkArea{area.left, area.top, area.right, area.bottom};
 }
 
+constexpr const char* kDialogFace = "MS Shell Dlg 2";
+
 struct ViewerWindow::Platform {
   HWND window = nullptr;
   HWND button = nullptr;
@@ -154,11 +156,15 @@ struct ViewerWindow::Platform {
     if (it != fonts.end()) {
       return it->second;
     }
+    // The raster "MS Sans Serif" has Cyrillic letters only where the system's language for
+    // non-Unicode programs is Russian; the dialog font, asked for in Cyrillic, has them
+    // everywhere.
+    const std::string face = name == "MS Sans Serif" ? kDialogFace : name;
     HFONT font = CreateFontW(
         -MulDiv(points, dpi, 72), 0, 0, 0, (style & fsBold) ? FW_BOLD : FW_NORMAL,
         (style & fsItalic) ? 1 : 0, (style & fsUnderline) ? 1 : 0, (style & fsStrikeOut) ? 1 : 0,
-        DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-        DEFAULT_PITCH | FF_DONTCARE, os::win::ToWide(name).c_str());
+        RUSSIAN_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+        DEFAULT_PITCH | FF_DONTCARE, os::win::ToWide(face).c_str());
     if (font == nullptr) {
       throw EProgressException("Не удалось создать шрифт " + name);
     }
@@ -202,6 +208,7 @@ std::unique_ptr<ViewerWindow> ViewerWindow::Create(TProgressViewer& viewer) {
                                nullptr, instance, nullptr);
   }
   if (p.button != nullptr) {
+    SendMessageW(p.button, WM_SETFONT, reinterpret_cast<WPARAM>(p.Font(kDialogFace, 8, 0)), FALSE);
     viewer.ButtonHandle = reinterpret_cast<TWindowHandle>(p.button);
     if (viewer.CanCancel) {
       ShowWindow(p.button, SW_SHOW);

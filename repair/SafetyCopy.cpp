@@ -1,5 +1,6 @@
 #include "repair/SafetyCopy.h"
 
+#include "check/ValidateDatabase.h"
 #include "log/HuxLogger.h"
 #include "log/SessionLog.h"
 #include "os/CodePage.h"
@@ -56,6 +57,10 @@ void CopyUnderViewer(const std::string& databaseFile, const std::string& chosen)
   viewer->Terminate();
   if (!copied) {
     os::RemoveFile(partial);
+    // Windows refuses to copy a file another program has open for writing: a till attached
+    // to the database. That is the in-use case the mend would find, in the operator's words.
+    if (os::IsSharingViolation(error))
+      throw Exception(DatabaseInUseMessage());
     throw Exception(Format(kCopyFailed, {chosen, os::SystemErrorText(error)}));
   }
   if (!os::RenameReplacing(partial, chosen)) {

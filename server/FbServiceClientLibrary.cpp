@@ -16,7 +16,18 @@ using MasterEntry = Firebird::IMaster* (*)();
 struct Loaded {
   std::unique_ptr<os::DynamicLibrary> library;
   Firebird::IMaster* master = nullptr;
+  std::string path;
 };
+
+std::mutex& LoadMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
+std::function<void(const std::string&)>& LoadReport() {
+  static std::function<void(const std::string&)> report;
+  return report;
+}
 
 // Tries the candidates in order; the first that loads is used, even if it lacks the entry.
 Loaded LoadClientLibrary() {
@@ -36,7 +47,7 @@ Loaded LoadClientLibrary() {
                  "функции fb_get_master_interface",
                  {candidate}));
     }
-    return {std::move(library), entry()};
+    return {std::move(library), entry(), candidate};
   }
   throw EFirebirdError(
       Format("Не удалось загрузить клиентскую библиотеку сервера базы данных %s (%s)",
@@ -45,13 +56,20 @@ Loaded LoadClientLibrary() {
 
 }  // namespace
 
+void SetLoadReport(std::function<void(const std::string& library)> report) {
+  std::lock_guard lock(LoadMutex());
+  LoadReport() = std::move(report);
+}
+
 Firebird::IMaster* Master() {
-  static std::mutex mutex;
   // Deliberately never freed, not even at exit: see the header.
   static Loaded* loaded = nullptr;
-  std::lock_guard lock(mutex);
-  if (loaded == nullptr)
+  std::lock_guard lock(LoadMutex());
+  if (loaded == nullptr) {
     loaded = new Loaded(LoadClientLibrary());
+    if (LoadReport())
+      LoadReport()(loaded->path);
+  }
   return loaded->master;
 }
 

@@ -2,6 +2,7 @@
 // life of the process (unloading it while its threads may still run is not safe).
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,10 @@ std::string LibraryFileName();
 
 // Readies the process for the library before it is loaded (per OS).
 void PrepareProcess();
+
+// Called once, with the path the library was loaded from (as a candidate names it), when the
+// library has been loaded; the program writes it to the session log.
+void SetLoadReport(std::function<void(const std::string& library)> report);
 
 // The library's master interface; throws EFirebirdError with a plain explanation when the
 // library cannot be loaded or is too old to have the object interface.

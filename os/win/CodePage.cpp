@@ -1,6 +1,7 @@
 // The system's ANSI and OEM code pages at the edges; case rules of the user's locale.
 #include "os/CodePage.h"
 
+#include "os/win/CodePageSet.h"
 #include "os/win/Wide.h"
 
 namespace os {
@@ -41,6 +42,10 @@ namespace {
 
 // True when the code page holds the character exactly (no "?", no look-alike).
 bool Holds(UINT codePage, const wchar_t* character, int length) {
+  // UTF-8 carries every character, and Windows refuses the flags below for it: asked anyway,
+  // every character would count as lost.
+  if (codePage == CP_UTF8 || codePage == CP_UTF7)
+    return true;
   BOOL usedDefault = FALSE;
   char bytes[8];
   const int written = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, character, length, bytes,
@@ -50,19 +55,28 @@ bool Holds(UINT codePage, const wchar_t* character, int length) {
 
 }  // namespace
 
-std::string CharactersOutsideCodePages(const std::string& utf8) {
-  const std::wstring wide = win::ToWide(utf8);
+namespace win {
+
+std::string CharactersOutside(const std::string& utf8, UINT ansi, UINT oem) {
+  const std::wstring wide = ToWide(utf8);
   std::wstring lost;
   for (std::size_t i = 0; i < wide.size();) {
     // A character outside the basic plane takes two UTF-16 units.
     const int length = IS_HIGH_SURROGATE(wide[i]) && i + 1 < wide.size() ? 2 : 1;
     const std::wstring character = wide.substr(i, static_cast<std::size_t>(length));
-    if ((!Holds(CP_OEMCP, character.data(), length) || !Holds(CP_ACP, character.data(), length)) &&
+    if ((!Holds(oem, character.data(), length) || !Holds(ansi, character.data(), length)) &&
         lost.find(character) == std::wstring::npos)
       lost += character;
     i += static_cast<std::size_t>(length);
   }
-  return win::FromWide(lost);
+  return FromWide(lost);
+}
+
+}  // namespace win
+
+std::string CharactersOutsideCodePages(const std::string& utf8) {
+  // The numbers, not CP_ACP/CP_OEMCP, so that a UTF-8 system is recognised as one.
+  return win::CharactersOutside(utf8, GetACP(), GetOEMCP());
 }
 
 std::string LowerCase(const std::string& utf8) {

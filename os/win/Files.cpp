@@ -21,6 +21,25 @@ HANDLE OpenForQuery(const std::string& path) {
                      FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
 
+// An antivirus or an indexer opens a fresh file for a moment, and the system then refuses to
+// rename or copy it with a sharing violation: such a refusal is asked again for a few seconds
+// before it counts. The last error stays the last attempt's. (Deletions are not retried here:
+// their callers decide how long a file in use is waited for.)
+template <typename Attempt>
+bool RetryingSharingViolations(Attempt attempt) {
+  constexpr DWORD kPauseMs = 100;
+  constexpr int kAttempts = 30;
+  for (int i = 1;; ++i) {
+    if (attempt())
+      return true;
+    const DWORD code = GetLastError();
+    if (i == kAttempts || (code != ERROR_SHARING_VIOLATION && code != ERROR_LOCK_VIOLATION))
+      return false;
+    Sleep(kPauseMs);
+    SetLastError(code);
+  }
+}
+
 }  // namespace
 
 char PathDelimiter() {
@@ -54,11 +73,24 @@ bool RemoveFile(const std::string& path) {
 
 bool RenameFile(const std::string& from, const std::string& to) {
   // Without MOVEFILE_REPLACE_EXISTING an existing target is refused.
-  return MoveFileW(win::ToWide(from).c_str(), win::ToWide(to).c_str()) != 0;
+  const std::wstring source = win::ToWide(from);
+  const std::wstring target = win::ToWide(to);
+  return RetryingSharingViolations([&] { return MoveFileW(source.c_str(), target.c_str()) != 0; });
 }
 
 bool CopyFileNoReplace(const std::string& from, const std::string& to) {
-  return CopyFileW(win::ToWide(from).c_str(), win::ToWide(to).c_str(), TRUE) != 0;
+  const std::wstring source = win::ToWide(from);
+  const std::wstring target = win::ToWide(to);
+  if (!RetryingSharingViolations(
+          [&] { return CopyFileW(source.c_str(), target.c_str(), TRUE) != 0; }))
+    return false;
+  // The copy takes the source's attributes: a read-only database would give a read-only copy
+  // that could be neither written, replaced nor deleted afterwards.
+  const DWORD attributes = GetFileAttributesW(target.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+    SetFileAttributesW(target.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+  SetLastError(ERROR_SUCCESS);
+  return true;
 }
 
 std::vector<DirEntry> FindEntries(const std::string& pattern) {

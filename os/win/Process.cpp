@@ -34,18 +34,29 @@ class WinProcess : public Process {
 }  // namespace
 
 std::unique_ptr<Process> Process::StartHiddenScript(const std::string& scriptPath) {
-  // The system runs a batch file named as the command line through its command interpreter.
-  // A path with a space must be quoted, or the first word would be taken for the program.
-  std::wstring commandLine = win::ToWide(scriptPath);
-  if (commandLine.find(L' ') != std::wstring::npos)
-    commandLine = L"\"" + commandLine + L"\"";
+  // The interpreter would start for a missing script too and only complain in its console:
+  // such a script is a failure to start, as when the system ran the script itself.
+  const std::wstring script = win::ToWide(scriptPath);
+  if (GetFileAttributesW(script.c_str()) == INVALID_FILE_ATTRIBUTES)
+    return nullptr;
+  // The interpreter is named, not left to the system: /d skips the AutoRun commands of the
+  // registry and /v:off delayed expansion, so that a "!" in the script stays itself; /s takes
+  // off only the outer pair of quotes, so a path with spaces stays one quoted word.
+  wchar_t system[MAX_PATH];
+  const UINT length = GetSystemDirectoryW(system, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH)
+    return nullptr;
+  const std::wstring interpreter = std::wstring(system, length) + L"\\cmd.exe";
+  std::wstring commandLine = L"\"" + interpreter + L"\" /d /v:off /s /c \"\"" + script + L"\"\"";
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = SW_HIDE;
   PROCESS_INFORMATION started{};
-  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE,
-                      CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS, nullptr, nullptr, &startup,
+  // No console window at all: where a terminal program hosts consoles, SW_HIDE alone can still
+  // show one, with the command line and a close button that would end the tool.
+  if (!CreateProcessW(interpreter.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                      CREATE_NO_WINDOW | NORMAL_PRIORITY_CLASS, nullptr, nullptr, &startup,
                       &started))
     return nullptr;
   CloseHandle(started.hThread);

@@ -20,6 +20,7 @@
 #include "os/Environment.h"
 #include "os/Files.h"
 #include "os/SystemError.h"
+#include "os/win/Wide.h"
 #include "progress/ProgressViewer.h"
 #include "repair/RepairWorkflow.h"
 #include "server/FBUtils.h"
@@ -247,8 +248,8 @@ TEST_F(RepairUnderWindows, ARestoredFileTheValidationCondemnsDoesNotReplaceTheDa
 }
 
 // An earlier copy at the chosen path stays as it was when the new copy cannot be made (the
-// database is held open with no sharing at all) or may not replace it (another program has
-// the earlier copy open).
+// database is held open with no sharing at all: another program has it, the in-use case) or
+// may not replace it (another program has the earlier copy open).
 TEST_F(RepairUnderWindows, AFailedSafetyCopyKeepsTheEarlierCopyAsItWas) {
   WriteFile(kBin + "repair.script", Script(0));
   WriteFile(kCopy, "an old copy");
@@ -261,9 +262,9 @@ TEST_F(RepairUnderWindows, AFailedSafetyCopyKeepsTheEarlierCopyAsItWas) {
     const auto error = Run(dialogs);
     CloseHandle(locked);
     ASSERT_TRUE(error) << "the copy of a locked file succeeded";
-    EXPECT_EQ(error->rfind("Не удалось скопировать базу данных в файл файл \"" + kCopy + "\": ", 0),
-              0u)
-        << *error;
+    EXPECT_EQ(*error,
+              "Невозможно выполнить проверку базы данных, т.к. в данный момент база данных "
+              "используется другим приложением");
     EXPECT_EQ(ReadFile(kCopy), "an old copy");
     EXPECT_EQ(CopyFolderNames(), std::vector<std::string>{"VELMAR_BACKUP.FDB"});
   }
@@ -574,18 +575,22 @@ class HeldSession {
   std::string output_;
 };
 
-// The mend finds the database attached by another program: the repair stops there and
-// touches nothing.
+// Another program has the database attached: the repair stops and touches nothing. On Windows
+// the server holds the file open for writing, and the safety copy is refused first. The host's
+// server is outside Wine's share checks, and Wine's copy lets others write where Windows's
+// does not: a handle of the test that shares nothing plays the server's here.
 TEST_F(RepairWithTheServersTools, ADatabaseAnotherProgramHasAttachedStopsTheRepair) {
   MakeDamaged(kDb, DamageKind::RecordGarbage);
   HeldSession session;
   ASSERT_TRUE(session.Attach(server_, kDb)) << session.Output();
-  // The attachment rewrote the header page: the copy must be the file as the repair finds it.
-  const std::string found = ReadFile(kDb);
   const auto identityBefore = os::IdentityOf(kDb);
+  HANDLE held = CreateFileW(os::win::ToWide(kDb).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
   ScriptedDialogs dialogs;
   dialogs.Save(kCopy);
   const auto error = Run(dialogs);
+  CloseHandle(held);
 
   const std::string message =
       "Невозможно выполнить проверку базы данных, т.к. в данный момент база данных "
@@ -596,18 +601,11 @@ TEST_F(RepairWithTheServersTools, ADatabaseAnotherProgramHasAttachedStopsTheRepa
   EXPECT_TRUE(identityBefore && os::IdentityOf(kDb) == identityBefore)
       << "the database file was replaced";
   EXPECT_EQ(testsupport::CountRows(server_, kDb, "CUSTOMERS"), kRows);
-  EXPECT_EQ(ReadFile(kCopy), found) << "the safety copy is not the damaged file";
+  EXPECT_FALSE(os::FileExists(kCopy));
   EXPECT_FALSE(os::FileExists(kBackup));
   EXPECT_FALSE(os::FileExists(kRestored));
-  // The mend's own words stopped the repair; its log stays, as after any failed mend.
-  EXPECT_NE(ReadFile(paths::ToolLog()).find("secondary server attachments cannot validate"),
-            std::string::npos)
-      << ReadFile(paths::ToolLog());
   EXPECT_TRUE(RecordsAre(Records(), {
                                         "Начало ремонта базы данных: " + kDb,
-                                        "Сделана копия файла базы данных: " + kCopy,
-                                        kUncounted + kDb + "\": *",
-                                        "Будет сделана маркировка поврежденных страниц",
                                         "Ошибка функции ремонта базы данных: " + message,
                                     }));
 }

@@ -135,6 +135,26 @@ TEST_F(Binding, FallsBackToTheCommonSectionAndThenToDefaults) {
   EXPECT_EQ(GetFBPassword(), "masterkey");
 }
 
+// The entry points' calling convention (FBUTILS_CALL) must be the library's: on 32-bit Windows
+// a mismatch leaves the stack a little off at every call, and a thousand calls crash.
+TEST_F(Binding, CallsTheLibraryWithItsOwnCallingConvention) {
+  sandbox.InstallSuiteLibrary(BuiltSuiteLibrary(), "[Common]\nPassword=pw\nPort=4321\n");
+  ASSERT_TRUE(FBUtilsInitialize());
+  for (int i = 0; i < 1000; ++i)
+    ASSERT_EQ(GetFBPort(), 4321) << "call " << i;
+}
+
+#ifdef _WIN32
+// A suite library of the other bitness (64-bit beside a 32-bit program or the reverse) does
+// not load: the start is refused as for a missing one.
+TEST_F(Binding, ALibraryOfTheOtherBitnessIsRefused) {
+  sandbox.InstallSuiteLibrary("other-bitness\\fbUtils.dll", "[Common]\nPassword=pw\n");
+  EXPECT_FALSE(FBUtilsInitialize());
+  EXPECT_FALSE(FBUtilsLibraryLoaded());
+  EXPECT_EQ(FBUtilsRefusalText(), "Модуль fbUtils.dll не загружен. В запуске приложения отказано!");
+}
+#endif
+
 TEST_F(Binding, AsksTheLibraryAgainOnEveryCall) {
   sandbox.InstallSuiteLibrary(BuiltSuiteLibrary(), "[Common]\nPassword=first\nPort=5000\n");
   ASSERT_TRUE(FBUtilsInitialize());

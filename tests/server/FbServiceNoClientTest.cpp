@@ -6,6 +6,7 @@
 #include "server/FbService.h"
 #include "server/FbServiceClientLibrary.h"
 #include "server/FixedPaths.h"
+#include "tests/support/KoraSandbox.h"
 
 namespace {
 
@@ -32,10 +33,31 @@ TEST(FbServiceWithoutClientLibrary, AttachReportsTheMissingLibrary) {
 
 TEST(FbServiceWithoutClientLibrary, SuiteInstallationIsSearchedFirst) {
   auto candidates = fbclient::LibraryCandidates();
-  ASSERT_EQ(candidates.size(), 3u);
+  ASSERT_EQ(candidates.size(), 4u);
   EXPECT_EQ(candidates[0], paths::FirebirdDirectory() + "\\fbclient.dll");
   EXPECT_EQ(candidates[1], paths::FirebirdDirectory() + "\\bin\\fbclient.dll");
-  EXPECT_EQ(candidates[2], "fbclient.dll");
+  EXPECT_EQ(candidates[2], paths::FirebirdDirectory() + "\\WOW64\\fbclient.dll");
+  EXPECT_EQ(candidates[3], "fbclient.dll");
+}
+
+// A 64-bit server keeps a client of its own bitness in its folder and the 32-bit one in WOW64:
+// the one that does not load is passed over. Here two stand-ins play the two clients, and the
+// one of the program's bitness, lacking the client's entry, names itself in the error.
+TEST(FbServiceWithoutClientLibrary, PassesOverAClientOfTheOtherBitness) {
+  testsupport::KoraSandbox sandbox;
+  const std::string firebird = paths::FirebirdDirectory();
+  sandbox.InstallProgram(os::ProgramDirectory() + "other-bitness\\fbUtils.dll",
+                         firebird + "\\fbclient.dll");
+  sandbox.InstallProgram(os::ProgramDirectory() + "fbUtils.dll",
+                         firebird + "\\WOW64\\fbclient.dll");
+  try {
+    fbclient::Master();
+    FAIL() << "a stand-in passed for the client library";
+  } catch (const EFirebirdError& e) {
+    EXPECT_NE(e.Message().find("\"" + firebird + "\\WOW64\\fbclient.dll\" устарела"),
+              std::string::npos)
+        << e.Message();
+  }
 }
 
 }  // namespace

@@ -1,9 +1,14 @@
 #include <gtest/gtest.h>
+#include <windows.h>
+
+#include <chrono>
+#include <thread>
 
 #include "os/CodePage.h"
 #include "os/File.h"
 #include "os/Files.h"
 #include "os/SystemError.h"
+#include "os/win/Wide.h"
 #include "tests/os/ScratchDir.h"
 
 namespace {
@@ -19,6 +24,37 @@ TEST(WindowsFiles, SameFileIgnoresLetterCaseAndSlashes) {
     if (c == '\\')
       c = '/';
   EXPECT_TRUE(os::SameFile(dir / "VELMAR.FDB", slashed));
+}
+
+// A scanner holding a fresh file for a moment does not make its renaming fail.
+TEST(WindowsFiles, ARenameWaitsOutAShortSharingViolation) {
+  ScratchDir dir;
+  dir.Put("scratch.bat", "x");
+  HANDLE held = CreateFileW(os::win::ToWide(dir / "scratch.bat").c_str(), GENERIC_READ, 0, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  const auto start = std::chrono::steady_clock::now();
+  std::thread scanner([held] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    CloseHandle(held);
+  });
+  EXPECT_TRUE(os::RenameFile(dir / "scratch.bat", dir / "renamed.bat")) << os::LastErrorText();
+  // It went only once the handle was closed: the first attempts were refused.
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
+  scanner.join();
+  EXPECT_TRUE(os::FileExists(dir / "renamed.bat"));
+}
+
+TEST(WindowsFiles, TheCopyOfAReadOnlyFileIsNotReadOnly) {
+  ScratchDir dir;
+  dir.Put("db.fdb", "data");
+  const std::wstring source = os::win::ToWide(dir / "db.fdb");
+  ASSERT_TRUE(SetFileAttributesW(source.c_str(), FILE_ATTRIBUTE_READONLY));
+  ASSERT_TRUE(os::CopyFileNoReplace(dir / "db.fdb", dir / "copy.tmp"));
+  EXPECT_FALSE(GetFileAttributesW(os::win::ToWide(dir / "copy.tmp").c_str()) &
+               FILE_ATTRIBUTE_READONLY);
+  EXPECT_TRUE(os::RemoveFile(dir / "copy.tmp"));
+  SetFileAttributesW(source.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 TEST(WindowsFiles, ShareModesRefuseASecondOpener) {

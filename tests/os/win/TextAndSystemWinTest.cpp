@@ -4,6 +4,7 @@
 #include "os/CodePage.h"
 #include "os/DynamicLibrary.h"
 #include "os/SystemError.h"
+#include "os/win/CodePageSet.h"
 
 namespace {
 
@@ -22,6 +23,12 @@ TEST(WindowsCodePage, RussianSystemCodePages) {
   EXPECT_EQ(os::Utf8ToAnsi("Ёё№"), "\xA8\xB8\xB9");
   EXPECT_EQ(os::Utf8ToOem("Ёё"), "\xF0\xF1");
   EXPECT_EQ(os::Utf8ToOem("C:\\KORA\\База\\x.fdb"), "C:\\KORA\\\x81\xA0\xA7\xA0\\x.fdb");
+}
+
+TEST(WindowsCodePage, AUtf8SystemCodePageCarriesEveryCharacter) {
+  EXPECT_EQ(os::win::CharactersOutside("База\\日本\\😀.fdb", CP_UTF8, CP_UTF8), "");
+  EXPECT_EQ(os::win::CharactersOutside("База\\日本.fdb", CP_UTF8, 866), "日本");
+  EXPECT_EQ(os::win::CharactersOutside("База\\日本.fdb", 1251, 866), "日本");
 }
 
 TEST(WindowsSystemError, SharingViolationCodesAndTexts) {
