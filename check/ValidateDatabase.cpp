@@ -1,6 +1,7 @@
 #include "check/ValidateDatabase.h"
 
 #include <cstddef>
+#include <optional>
 #include <utility>
 
 #include "os/CodePage.h"
@@ -112,11 +113,20 @@ void ValidateDatabase(const std::string& databaseFile) {
   const std::string toolLog = paths::ToolLog();
   const std::string commandLine = ValidationCommand(gfix, login, databaseFile, toolLog);
 
+  // gfix exits with 1 and, when it cannot log in, may write nothing; a log left from an
+  // earlier run, or an empty one, must not then pass for a clean database.
+  RemoveOldToolLog(toolLog);
   ToolLogRemover removeToolLog(toolLog);
-  RunToolBatch(commandLine, "Выполняется проверка базы данных...");
+  const std::optional<int> exitStatus =
+      RunToolBatch(commandLine, "Выполняется проверка базы данных...", LoginEnvironment(login));
+  if (!os::FileExists(toolLog))
+    throw Exception(ToolGaveNoResultMessage(gfix, exitStatus));
   const std::string output = os::AnsiToUtf8(os::ReadWholeFile(toolLog));
-  if (IsBlank(output))
+  if (IsBlank(output)) {
+    if (exitStatus.value_or(0) != 0)
+      throw Exception(ToolGaveNoResultMessage(gfix, exitStatus));
     return;
+  }
 
   const std::string report = ValidationReport(output);
   if (ToolSaysDatabaseInUse(report))

@@ -42,9 +42,9 @@ ToolLogin AskLogin() {
   return login;
 }
 
-void Backup(const std::string& command) {
+void Backup(const std::string& command, const os::EnvironmentVariables& login) {
   Record(kBackupStart);
-  RunToolBatch(command, kBackupCaption);
+  RunToolBatch(command, kBackupCaption, login);
   const std::string toolLog = paths::ToolLog();
   if (!os::FileExists(toolLog))
     throw Exception(kNoBackupLog);
@@ -66,9 +66,9 @@ void Restore(const std::string& backupFile, const std::string& restoredFile) {
   Record(kRestoreStart);
   RemoveLeftover(restoredFile);
   RemoveLeftover(paths::ToolLog());
-  RunToolBatch(
-      RestoreCommand(paths::Gbak(), AskLogin(), backupFile, restoredFile, paths::ToolLog()),
-      kRestoreCaption);
+  const ToolLogin login = AskLogin();
+  RunToolBatch(RestoreCommand(paths::Gbak(), login, backupFile, restoredFile, paths::ToolLog()),
+               kRestoreCaption, LoginEnvironment(login));
   if (!os::FileExists(restoredFile))
     throw Exception(kRestoredMissing + restoredFile);
 
@@ -155,11 +155,11 @@ void RebuildDatabase(OperatorDialogs& dialogs, const std::string& databaseFile,
   const std::string backupFile = IntermediateBackupPath(databaseFile);
   RemoveLeftover(paths::ToolLog());
   RemoveLeftover(backupFile);
-  const std::string backupCommand =
-      BackupCommand(paths::Gbak(), AskLogin(), databaseFile, backupFile, paths::ToolLog(),
-                    options.skipDataPattern);
+  const ToolLogin login = AskLogin();
+  const std::string backupCommand = BackupCommand(paths::Gbak(), login, databaseFile, backupFile,
+                                                  paths::ToolLog(), options.skipDataPattern);
   try {
-    Backup(backupCommand);
+    Backup(backupCommand, LoginEnvironment(login));
     const std::string restoredFile = RestoredFilePath(databaseFile);
     Restore(backupFile, restoredFile);
     ProveRestoredFile(restoredFile);

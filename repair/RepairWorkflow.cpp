@@ -55,7 +55,8 @@ void Mend(const std::string& databaseFile) {
   login.password = GetFBPassword();
   const std::string command = MendCommand(paths::Gfix(), login, databaseFile, paths::ToolLog());
   Record(kMendStart);
-  RunToolBatch(command, kMendCaption);
+  RemoveOldToolLog(paths::ToolLog());
+  RunToolBatch(command, kMendCaption, LoginEnvironment(login));
   StopIfInUse(paths::ToolLog());
   Record(kMendDone);
 }

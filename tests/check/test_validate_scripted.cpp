@@ -60,8 +60,7 @@ TEST_F(ScriptedValidation, BlankOutputIsNoDamageAndTheToolGetsItsArguments) {
   ToolPrints(" \r\n\t\n   \n");
   EXPECT_NO_THROW(ValidateDatabase(database));
   EXPECT_EQ(FileLines(scratch + "args.txt"),
-            (std::vector<std::string>{"-v", "-full", "127.0.0.1/31999:" + database, "-user",
-                                      "SYSDBA", "-pass", "pw%1x"}));
+            (std::vector<std::string>{"-v", "-full", "127.0.0.1/31999:" + database}));
   EXPECT_FALSE(os::FileExists(paths::ToolLog()));
   EXPECT_TRUE(BatchFilesInWorkDirectory().empty());
 }
@@ -141,13 +140,33 @@ TEST_F(ScriptedValidation, APathTheBatchFileCannotCarryIsRefusedBeforeTheToolRun
   const auto [className, message] = Failure();
   EXPECT_EQ(className, "Exception");
   EXPECT_EQ(message,
-            "Путь к файлу базы данных или пароль администратора сервера содержит символы, которые "
-            "не могут быть переданы программам сервера: \"Ωẞ\"\r\nПереименуйте папки и файл "
-            "базы данных так, чтобы в пути остались только русские и латинские буквы, цифры и "
-            "знаки препинания.");
+            "Путь к файлу базы данных содержит символы, которые не могут быть переданы программам "
+            "сервера: \"Ωẞ\"\r\nПереименуйте папки и файл базы данных так, чтобы в пути остались "
+            "только русские и латинские буквы, цифры и знаки препинания.");
   EXPECT_EQ(ToolBatchCount(), runs) << "a tool ran";
   EXPECT_FALSE(os::FileExists(scratch + "args.txt"));
   os::RemoveFile(database);
+}
+
+TEST_F(ScriptedValidation, AToolThatFailsWithoutALogIsNeverAClean) {
+  const std::string noResult = "Программа сервера \"" + os::ExtractFileName(paths::Gfix()) +
+                               "\" завершилась, не сообщив о результатах своей работы (код "
+                               "завершения: ";
+  // An empty log and a failing exit status.
+  os::SetEnv("VELMAR_ECHO_QUIET", "1");
+  os::SetEnv("VELMAR_ECHO_EXIT", "1");
+  EXPECT_EQ(Failure(), std::make_pair(std::string("Exception"),
+                                      noResult + "1).\r\nВероятно, она не смогла подключиться к "
+                                                 "серверу базы данных."));
+  // No log written at all (a folder stands in its place), whatever the status says.
+  ASSERT_TRUE(os::ForceDirectories(paths::ToolLog() + os::PathDelimiter() + "sub"));
+  const auto [className, message] = Failure();
+  EXPECT_EQ(className, "Exception");
+  EXPECT_EQ(message.rfind(noResult, 0), 0u) << message;
+  std::filesystem::remove_all(FsPath(paths::ToolLog()));
+  // An empty log with a status of 0 is the tool's word that it found nothing.
+  os::SetEnv("VELMAR_ECHO_EXIT", "0");
+  EXPECT_NO_THROW(ValidateDatabase(database));
 }
 
 TEST_F(ScriptedValidation, ChecksTheToolThenTheDatabaseThenTheWorkDirectory) {
