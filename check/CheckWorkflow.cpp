@@ -9,16 +9,18 @@
 #include "check/ValidateDatabase.h"
 #include "log/HuxLogger.h"
 #include "log/SessionLog.h"
+#include "os/CodePage.h"
 #include "os/Exception.h"
 #include "os/Files.h"
+#include "os/Format.h"
 #include "progress/ProgressViewer.h"
 #include "server/FBUtils.h"
+#include "server/FixedPaths.h"
 
 namespace {
 
 constexpr char kHost[] = "127.0.0.1";
 constexpr char kUserName[] = "SYSDBA";
-constexpr char kBackupExtension[] = ".db_backup";
 
 enum class ValidationOutcome { Clean, Damaged, Failed };
 
@@ -73,14 +75,27 @@ void RunStages(WorkflowContext& context, const std::string& backupFile,
   TrialBackupStage(context, backupFile, outcome == ValidationOutcome::Damaged, verboseLog);
 }
 
+// The check deletes its trial backup and the tool log by name before it writes them.
+bool CheckWouldDelete(const std::string& databaseFile, const std::string& backupFile) {
+  return os::SameTextLocale(databaseFile, backupFile) ||
+         os::SameTextLocale(databaseFile, paths::ToolLog()) ||
+         os::SameFile(databaseFile, paths::ToolLog());
+}
+
 }  // namespace
 
 void CheckDatabase(WorkflowContext& context) {
   if (!os::FileExists(context.databaseFile())) {
     throw Exception("Указанная база данных не найдена на этом компьютере!");
   }
+  const std::string backupFile = TrialBackupPath(context.databaseFile());
+  if (CheckWouldDelete(context.databaseFile(), backupFile)) {
+    throw Exception(Format(
+        "Нельзя проверять файл \"%s\"!\r\nФайл с таким именем программа создает при проверке и "
+        "затем удаляет.\r\nПереименуйте файл базы данных и повторите проверку.",
+        {context.databaseFile()}));
+  }
   SessionLog().Write("Начало проверки базы данных " + context.databaseFile(), llPlain);
-  const std::string backupFile = os::ChangeFileExt(context.databaseFile(), kBackupExtension);
   std::vector<std::string> verboseLog;
   try {
     RunStages(context, backupFile, verboseLog);

@@ -171,6 +171,10 @@ void BackUpWithService(const BackupRequest& request, TProgressViewer* viewer,
 
 }  // namespace
 
+std::string TrialBackupPath(const std::string& databaseFile) {
+  return os::ChangeFileExt(databaseFile, ".db_backup");
+}
+
 void MakeTrialBackup(const std::string& Host, const std::string& DatabaseFile,
                      const std::string& BackupFileName, const std::string& UserName,
                      const std::string& Password, std::vector<std::string>& VerboseLog,

@@ -3,6 +3,7 @@
 #include <memory>
 #include <optional>
 
+#include "check/TrialBackup.h"
 #include "check/ValidateDatabase.h"
 #include "log/HuxLogger.h"
 #include "log/SessionLog.h"
@@ -138,7 +139,8 @@ std::string RestoredFilePath(const std::string& databaseFile) {
 
 bool NamesAScratchFile(const std::string& path, const std::string& databaseFile) {
   for (const std::string& scratch :
-       {IntermediateBackupPath(databaseFile), RestoredFilePath(databaseFile), paths::ToolLog()}) {
+       {IntermediateBackupPath(databaseFile), RestoredFilePath(databaseFile), paths::ToolLog(),
+        TrialBackupPath(databaseFile)}) {
     if (os::SameTextLocale(path, scratch))
       return true;
     // The same folder may be spelled in many ways (relative, "..", a link).

@@ -307,9 +307,9 @@ TEST_F(ReplacingAnOldFile, AnOldFileThatCannotBeDeletedIsReported) {
 // a safety copy under such a name, or a database bearing one, would be deleted with them.
 TEST_F(SafetyCopy, TheRepairsOwnFileNamesAreRefusedBeforeAnythingIsChanged) {
   const fs::path data(sandbox_->DataDir());
-  for (const std::string& chosen :
-       {(data / "VELMAR.db_restored1").string(),
-        (data / ".." / data.filename() / "VELMAR.db_backup1").string(), paths::ToolLog()}) {
+  for (const std::string& chosen : {(data / "VELMAR.db_restored1").string(),
+                                    (data / ".." / data.filename() / "VELMAR.db_backup1").string(),
+                                    paths::ToolLog(), (data / "VELMAR.db_backup").string()}) {
     ScriptedDialogs dialogs;
     dialogs.Save(chosen);
     const auto error = RunRepair(*sandbox_, dialogs);
