@@ -84,6 +84,14 @@ CheckBox BackupFailureBox(const std::string& message) {
           DialogButtons::Ok, DialogIcon::Error};
 }
 
+CheckBox BackupEnvironmentFailureBox(const std::string& failure, const std::string& message) {
+  return {"Внимание!",
+          JoinLines({"Была выполнена попытка сделать резервную копию базы данных.",
+                     "Резервную копию сделать не удалось, но причина не в повреждении",
+                     "базы данных:", failure, "", "Текст ошибки:", message}),
+          DialogButtons::Ok, DialogIcon::Error};
+}
+
 DialogResult Show(OperatorDialogs& dialogs, const CheckBox& box) {
   return dialogs.ShowMessage(box.caption, box.text, box.buttons, box.icon, /*defaultButton=*/0);
 }

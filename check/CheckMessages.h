@@ -23,5 +23,8 @@ CheckBox BackupCleanAfterDamageBox();
 CheckBox BackupCleanBox();
 // The trial backup failed; `message` is its chained message.
 CheckBox BackupFailureBox(const std::string& message);
+// The trial backup failed for a reason around the database (a full disk, a refused folder...):
+// `failure` is the plain message for it, `message` the chained one.
+CheckBox BackupEnvironmentFailureBox(const std::string& failure, const std::string& message);
 
 DialogResult Show(OperatorDialogs& dialogs, const CheckBox& box);

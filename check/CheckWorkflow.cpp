@@ -16,6 +16,7 @@
 #include "progress/ProgressViewer.h"
 #include "server/FBUtils.h"
 #include "server/FixedPaths.h"
+#include "server/ServerFailures.h"
 
 namespace {
 
@@ -58,7 +59,9 @@ void TrialBackupStage(WorkflowContext& context, const std::string& backupFile, b
     SessionLog().Write(std::string("Ошибка при создании резервной копии: ") + e.what(), llPlain);
     if (dynamic_cast<const EProgressCancelByUser*>(&e) != nullptr)
       throw;
-    Show(context.dialogs, BackupFailureBox(e.what()));
+    const auto failure = ServerFailureMessageFor(e.what(), context.databaseFile(), backupFile);
+    Show(context.dialogs,
+         failure ? BackupEnvironmentFailureBox(*failure, e.what()) : BackupFailureBox(e.what()));
     return;
   }
   os::RemoveFile(backupFile);

@@ -8,6 +8,7 @@
 #include "os/Files.h"
 #include "server/FBUtils.h"
 #include "server/FixedPaths.h"
+#include "server/ServerFailures.h"
 #include "server/ToolCommands.h"
 #include "server/ToolRunner.h"
 #include "server/ToolScript.h"
@@ -131,6 +132,8 @@ void ValidateDatabase(const std::string& databaseFile) {
   const std::string report = ValidationReport(output);
   if (ToolSaysDatabaseInUse(report))
     throw Exception(DatabaseInUseMessage());
+  if (const auto failure = ServerFailureMessageFor(output, databaseFile, {}))
+    throw Exception(*failure);
   if (!ContainsAny(report, kConnectionLostPhrases) && ContainsAny(report, kNotReachedPhrases))
     throw Exception(report);
   throw EDatabaseError(report);

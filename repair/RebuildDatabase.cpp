@@ -18,6 +18,7 @@
 #include "repair/ToolLogText.h"
 #include "server/FBUtils.h"
 #include "server/FixedPaths.h"
+#include "server/ServerFailures.h"
 #include "server/ToolCommands.h"
 #include "server/ToolRunner.h"
 
@@ -43,13 +44,26 @@ ToolLogin AskLogin() {
   return login;
 }
 
-void Backup(const std::string& command, const os::EnvironmentVariables& login) {
+// A full disk, a folder the server may not write and the like say nothing about the
+// database: they get their own message, not the one of a damaged database, and no second try
+// without some tables' rows.
+void StopOnServerFailure(const std::string& text, const std::string& databaseFile,
+                         const std::string& writtenFile, const char* record) {
+  if (const auto failure = ServerFailureMessageFor(text, databaseFile, writtenFile)) {
+    Record(record + text);
+    throw Exception(*failure);
+  }
+}
+
+void Backup(const std::string& command, const os::EnvironmentVariables& login,
+            const std::string& databaseFile, const std::string& backupFile) {
   Record(kBackupStart);
   RunToolBatch(command, kBackupCaption, login);
   const std::string toolLog = paths::ToolLog();
   if (!os::FileExists(toolLog))
     throw Exception(kNoBackupLog);
   const std::string text = toollog::ReadAsText(toolLog);
+  StopOnServerFailure(text, databaseFile, backupFile, kBackupErrors);
   if (!toollog::HasMarker(text, kBackupEndMarker)) {
     Record(kBackupNoMarker + text);
     throw EBackupUnfinished(BackupFailedMessage());
@@ -70,10 +84,14 @@ void Restore(const std::string& backupFile, const std::string& restoredFile) {
   const ToolLogin login = AskLogin();
   RunToolBatch(RestoreCommand(paths::Gbak(), login, backupFile, restoredFile, paths::ToolLog()),
                kRestoreCaption, LoginEnvironment(login));
+  const std::string text =
+      os::FileExists(paths::ToolLog()) ? toollog::ReadAsText(paths::ToolLog()) : std::string();
+  // A partial file on a full disk would only keep the space the operator has to free.
+  if (FindServerFailure(text) == ServerFailure::DiskFull)
+    os::RemoveFile(restoredFile);
+  StopOnServerFailure(text, restoredFile, restoredFile, kRestoreUnusable);
   if (!os::FileExists(restoredFile))
     throw Exception(kRestoredMissing + restoredFile);
-
-  const std::string text = toollog::ReadAsText(paths::ToolLog());
   // An unfinished restore, or one that left the new database off-line, must not replace the
   // old file, and it is a failure the operator has to see.
   if (!toollog::HasMarker(text, kRestoreEndMarker)) {
@@ -161,7 +179,7 @@ void RebuildDatabase(OperatorDialogs& dialogs, const std::string& databaseFile,
   const std::string backupCommand = BackupCommand(paths::Gbak(), login, databaseFile, backupFile,
                                                   paths::ToolLog(), options.skipDataPattern);
   try {
-    Backup(backupCommand, LoginEnvironment(login));
+    Backup(backupCommand, LoginEnvironment(login), databaseFile, backupFile);
     const std::string restoredFile = RestoredFilePath(databaseFile);
     Restore(backupFile, restoredFile);
     ProveRestoredFile(restoredFile);

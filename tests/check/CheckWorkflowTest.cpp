@@ -21,6 +21,7 @@
 #include "tests/support/DamageKit.h"
 #include "tests/support/FbTestServer.h"
 #include "tests/support/ScriptedDialogs.h"
+#include "tests/support/SmallVolume.h"
 
 namespace fs = std::filesystem;
 using checktest::CheckSandbox;
@@ -178,6 +179,10 @@ class ServerHold {
   std::atomic<bool> stopped_{false};
 };
 
+// Before main, while the process has a single thread: the small volumes below must be the
+// server's too.
+const bool kSharesServerMounts = testsupport::JoinServerMounts();
+
 class CheckWorkflowTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -305,6 +310,52 @@ TEST_F(CheckWorkflowTest, IndexDamageThatTheBackupReadsThroughAdvisesRepair) {
   EXPECT_NE(FindRecord(records, "Резервная копия сделана. Ошибок нет!"), nullptr);
   EXPECT_EQ(FindRecord(records, "Проверка gfix завершена"), nullptr);
   EXPECT_EQ(records.back().text, "Проверка базы данных завершена!");
+}
+
+// A full disk and a folder the server may not write stop the trial backup of a sound
+// database; the operator reads what to do about them, not that the database is damaged.
+TEST_F(CheckWorkflowTest, AFullDiskOrARefusedFolderIsNamedAndNotTakenForDamage) {
+  if (!kSharesServerMounts)
+    GTEST_SKIP() << "cannot share the server's mounts (not root?)";
+  const std::string clean = CleanCopy("VELMAR.FDB");
+  const auto size = static_cast<std::uint64_t>(fs::file_size(clean));
+  testsupport::SmallVolume volume(sandbox_->DataDir() + "/full", size + 16 * 1024);
+  ASSERT_TRUE(volume.Ok());
+  const std::string db = volume.Folder() + "/VELMAR.FDB";
+  fs::copy_file(clean, db);
+  ScriptedDialogs dialogs;
+  const std::string head =
+      "Была выполнена попытка сделать резервную копию базы данных.\r\n"
+      "Резервную копию сделать не удалось, но причина не в повреждении\r\n"
+      "базы данных:\r\n";
+  dialogs.Box(DialogResult::Ok, QuestionBox())
+      .Box(DialogResult::Ok, {.caption = "Внимание!",
+                              .textContains = head +
+                                              "Не хватает места на диске: сервер базы данных не "
+                                              "смог записать файл\r\n\"" +
+                                              volume.Folder() + "/VELMAR.db_backup\".\r\n",
+                              .icon = DialogIcon::Error});
+  RunCheck(dialogs, db);
+  EXPECT_EQ(dialogs.Boxes().size(), 2u) << dialogs.Transcript();
+  EXPECT_FALSE(fs::exists(volume.Folder() + "/VELMAR.db_backup"));
+  EXPECT_EQ(fs::file_size(db), size);
+
+  const std::string locked = sandbox_->DataDir() + "/locked";
+  fs::create_directories(locked);
+  fs::copy_file(clean, locked + "/VELMAR.FDB");
+  if (std::system(("chattr +i '" + locked + "' 2>/dev/null").c_str()) != 0)
+    GTEST_SKIP() << "the file system cannot make a folder immutable";
+  ScriptedDialogs refused;
+  refused.Box(DialogResult::Ok, QuestionBox())
+      .Box(DialogResult::Ok, {.caption = "Внимание!",
+                              .textContains = head +
+                                              "Сервер базы данных не может создать файл в папке"
+                                              "\r\n\"" +
+                                              locked + "\".\r\n",
+                              .icon = DialogIcon::Error});
+  RunCheck(refused, locked + "/VELMAR.FDB");
+  std::system(("chattr -i '" + locked + "'").c_str());
+  EXPECT_EQ(refused.Boxes().size(), 2u) << refused.Transcript();
 }
 
 class BackupStoppingDamageTest : public CheckWorkflowTest,
