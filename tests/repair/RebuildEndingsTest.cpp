@@ -5,20 +5,27 @@
 // rebuilt file.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
 #include <mutex>
 
 #include "os/Files.h"
 #include "progress/ProgressViewer.h"
+#include "repair/RebuildDatabase.h"
 #include "server/FixedPaths.h"
 #include "tests/check/HeldAttachment.h"
 #include "tests/repair/RepairSandbox.h"
 #include "tests/repair/RepairTestCommon.h"
+#include "tests/support/SmallVolume.h"
 #include "tests/support/TestDatabase.h"
 
 using namespace repairtest;
 
 namespace {
+
+// Before main, while the process has a single thread: the small volume must be the server's
+// too.
+const bool kSharesServerMounts = testsupport::JoinServerMounts();
 
 class RebuildEnding : public ::testing::Test {
  protected:
@@ -314,6 +321,33 @@ INSTANTIATE_TEST_SUITE_P(
                     "esac; fi\n",
                     false, "Проверка восстановленной базы данных не пройдена:\r\n*"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A restore that runs out of room is a full disk, not a damaged database; its partial file
+// would only keep the space the operator has to free.
+TEST_F(RebuildEnding, ARestoreOutOfRoomNamesTheDiskAndRemovesItsPartialFile) {
+  if (!kSharesServerMounts)
+    GTEST_SKIP() << "cannot share the server's mounts (not root?)";
+  const auto size = static_cast<std::uint64_t>(std::filesystem::file_size(Db()));
+  testsupport::SmallVolume volume(sandbox_->DataDir() + "/small", size + size / 2);
+  ASSERT_TRUE(volume.Ok());
+  const std::string db = volume.Folder() + "/VELMAR.FDB";
+  std::filesystem::copy_file(Db(), db);
+  ScriptedDialogs dialogs;
+  try {
+    RebuildDatabase(dialogs, db, RebuildOptions{});
+    FAIL() << "the rebuild fitted";
+  } catch (const Exception& e) {
+    EXPECT_EQ(e.Message(),
+              "Не хватает места на диске: сервер базы данных не смог записать файл\r\n\"" +
+                  volume.Folder() +
+                  "/VELMAR.db_restored1\".\r\nОсвободите место на диске и повторите попытку.");
+  }
+  EXPECT_TRUE(dialogs.Boxes().empty()) << dialogs.Transcript();
+  EXPECT_FALSE(Exists(volume.Folder() + "/VELMAR.db_restored1"));
+  EXPECT_FALSE(Exists(volume.Folder() + "/VELMAR.db_backup1"));
+  // The backup's attachment stamps the header page; the file stays whole and in place.
+  EXPECT_EQ(std::filesystem::file_size(db), size);
+}
 
 TEST_F(RebuildEnding, ARestoredFileThatCannotBeRenamedIsLeftCompleteBesideTheSafetyCopy) {
   std::string why;
