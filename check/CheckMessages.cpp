@@ -75,6 +75,13 @@ CheckBox BackupCleanBox() {
           DialogButtons::Ok, DialogIcon::Information};
 }
 
+CheckBox WithBackupFileLeftNote(CheckBox box, const std::string& backupFile) {
+  box.text +=
+      "\r\n\r\n" + JoinLines({"Файл резервной копии удалить не удалось (вероятно, он еще",
+                              "занят другой программой). Удалите его позже вручную:", backupFile});
+  return box;
+}
+
 CheckBox BackupFailureBox(const std::string& message) {
   return {"Внимание!",
           JoinLines({"Была выполнена попытка сделать резервную копию базы данных.",

@@ -54,6 +54,13 @@ void TrialBackupStage(WorkflowContext& context, const std::string& backupFile, b
     MakeTrialBackup(kHost, context.databaseFile(), backupFile, kUserName, password, verboseLog,
                     port, /*ShowProgress=*/true);
     SessionLog().Write("Резервная копия сделана. Ошибок нет!", llPlain);
+  } catch (const EBackupFileLeftBehind& e) {
+    SessionLog().Write("Резервная копия сделана. Ошибок нет!", llPlain);
+    SessionLog().Write(std::string("Ошибка при создании резервной копии: ") + e.what(), llPlain);
+    Show(context.dialogs,
+         WithBackupFileLeftNote(damaged ? BackupCleanAfterDamageBox() : BackupCleanBox(),
+                                backupFile));
+    return;
   } catch (const std::exception& e) {
     os::RemoveFile(backupFile);  // a failed deletion changes nothing for the operator
     SessionLog().Write(std::string("Ошибка при создании резервной копии: ") + e.what(), llPlain);

@@ -160,6 +160,10 @@ void BackUpWithService(const BackupRequest& request, TProgressViewer* viewer,
       DeleteBackupFileWhenFree(*viewer, request.backupFile, started);
     } catch (const EProgressCancelByUser&) {
       failure = std::current_exception();
+    } catch (const Exception& e) {
+      // After a good backup only the file is left: an antivirus scanning the new file, say.
+      if (!failure)
+        failure = std::make_exception_ptr(EBackupFileLeftBehind(e.Message()));
     } catch (...) {
       if (!failure)
         failure = std::current_exception();

@@ -358,6 +358,44 @@ TEST_F(CheckWorkflowTest, AFullDiskOrARefusedFolderIsNamedAndNotTakenForDamage) 
   EXPECT_EQ(refused.Boxes().size(), 2u) << refused.Transcript();
 }
 
+// A good backup whose file cannot be deleted afterwards keeps its verdict and says where the
+// file stayed.
+TEST_F(CheckWorkflowTest, AGoodBackupWhoseFileStaysKeepsItsVerdict) {
+  const std::string folder = sandbox_->DataDir() + "/locked";
+  fs::create_directories(folder);
+  const std::string db = folder + "/VELMAR.FDB";
+  checktest::CopyDatabase(small_, db);
+  const std::string backup = folder + "/VELMAR.db_backup";
+  struct Cleanup {
+    std::string folder;
+    ~Cleanup() {
+      SetViewerCycleHook(nullptr);
+      WaitForViewerThreads(5000);
+      std::system(("chattr -i '" + folder + "' 2>/dev/null").c_str());
+      fs::remove_all(folder);
+    }
+  } cleanup{folder};
+  // Once the server has made the file, nobody may delete it any more.
+  auto locked = std::make_shared<std::atomic<bool>>(false);
+  SetViewerCycleHook([backup, folder, locked](TProgressViewer& viewer) {
+    if (viewer.GetCaption() != "Создание резервной копии" || locked->load() || !fs::exists(backup))
+      return;
+    *locked = std::system(("chattr +i '" + folder + "' 2>/dev/null").c_str()) == 0;
+  });
+  BoxExpectation noted = CleanFinalBox();
+  noted.text = kCleanFinalText +
+               "\r\n\r\nФайл резервной копии удалить не удалось (вероятно, он еще\r\n"
+               "занят другой программой). Удалите его позже вручную:\r\n" +
+               backup;
+  ScriptedDialogs dialogs;
+  dialogs.Box(DialogResult::Ok, QuestionBox()).Box(DialogResult::Ok, noted);
+  RunCheck(dialogs, db);
+  if (!locked->load())
+    GTEST_SKIP() << "the file system cannot make a folder immutable";
+  EXPECT_EQ(dialogs.Boxes().size(), 2u) << dialogs.Transcript();
+  EXPECT_NE(FindRecord(sandbox_->Records(), "Резервная копия сделана. Ошибок нет!"), nullptr);
+}
+
 class BackupStoppingDamageTest : public CheckWorkflowTest,
                                  public ::testing::WithParamInterface<testsupport::DamageKind> {};
 
