@@ -25,6 +25,17 @@ const std::pair<const char*, const char*> kHeadings[] = {
     {"Number of transaction page errors", "Кол-во ошибок на страницах транзакций"},
     {"Number of database page errors", "Кол-во ошибок на страницах базы данных"},
     {"is not a valid database", "не является файлом базы данных"},
+    // Firebird 3 prints these beside the error counters; left in English they would stand
+    // alone in a Russian report.
+    {"Number of inventory page errors", "Кол-во ошибок на страницах учета страниц"},
+    {"Number of record level warnings", "Кол-во предупреждений в записях"},
+    {"Number of blob page warnings", "Кол-во предупреждений в полях БЛОБ"},
+    {"Number of data page warnings", "Кол-во предупреждений на страницах с данными"},
+    {"Number of index page warnings", "Кол-во предупреждений на страницах с индексами"},
+    {"Number of pointer page warnings", "Кол-во предупреждений на страницах указателей"},
+    {"Number of transaction page warnings", "Кол-во предупреждений на страницах транзакций"},
+    {"Number of database page warnings", "Кол-во предупреждений на страницах базы данных"},
+    {"Number of inventory page warnings", "Кол-во предупреждений на страницах учета страниц"},
 };
 
 const char* const kInUsePhrase = "secondary server attachments cannot validate databases";
