@@ -107,14 +107,14 @@ void Restore(const std::string& backupFile, const std::string& restoredFile) {
 
 // gbak's word is not enough: the restored file takes the database's place only after the
 // validation finds it clean. Otherwise it stays beside the untouched database.
-void ProveRestoredFile(const std::string& restoredFile) {
+void ProveRestoredFile(const std::string& restoredFile, const std::string& safetyCopy) {
   try {
     ValidateDatabase(restoredFile);
   } catch (const EProgressCancelByUser&) {
     throw;
   } catch (const Exception& e) {
     Record(kRestoredNotProven + e.Message());
-    throw Exception(RestoredFileNotProvenMessage());
+    throw Exception(RestoredFileNotProvenMessage(restoredFile, safetyCopy));
   }
 }
 
@@ -182,7 +182,7 @@ void RebuildDatabase(OperatorDialogs& dialogs, const std::string& databaseFile,
     Backup(backupCommand, LoginEnvironment(login), databaseFile, backupFile);
     const std::string restoredFile = RestoredFilePath(databaseFile);
     Restore(backupFile, restoredFile);
-    ProveRestoredFile(restoredFile);
+    ProveRestoredFile(restoredFile, options.safetyCopy);
     if (options.beforeReplacement)
       options.beforeReplacement(restoredFile);
     Replace(dialogs, databaseFile, restoredFile);

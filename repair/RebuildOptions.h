@@ -13,6 +13,8 @@ struct RebuildOptions {
   // Runs on the restored file, after the restore succeeded and right before it takes the
   // database file's place.
   std::function<void(const std::string& restoredFile)> beforeReplacement;
+  // The operator's safety copy, named when the rebuilt file cannot take the database's place.
+  std::string safetyCopy;
 };
 
 // The backup stopped before its end (gbak's end marker is missing): typically a table that

@@ -50,7 +50,7 @@ void StopIfInUse(const std::string& mendLog, const std::string& databaseFile) {
     return;
   const std::string text = toollog::ReadAsText(mendLog);
   if (ToolSaysDatabaseInUse(text))
-    throw Exception(DatabaseInUseMessage());
+    throw Exception(kDatabaseInUse);
   // The mend did not reach the file (another server instance holds it, the server may not
   // open it or cannot see it): the rebuild would fail the same way, for the same reason.
   if (const auto failure = ServerFailureMessageFor(text, databaseFile, {}))
@@ -79,7 +79,7 @@ void Recheck(const std::string& databaseFile) {
     Record(kRecheckDone);
   } catch (const Exception& e) {
     if (e.Message() == DatabaseInUseMessage())
-      throw;
+      throw Exception(kDatabaseInUse);
   } catch (const std::exception&) {
   }
 }

@@ -126,7 +126,7 @@ std::string Replaced(std::string text, const std::string& what, const std::strin
 }
 
 const std::string kInUse =
-    "Невозможно выполнить проверку базы данных, т.к. в данный момент база данных "
+    "Невозможно выполнить ремонт базы данных, т.к. в данный момент база данных "
     "используется другим приложением";
 
 std::string DeleteByHandMessage(const std::string& db, const std::string& restored) {
@@ -277,9 +277,11 @@ TEST_P(RebuiltFileRefused, LeavesTheDatabaseAndTheSafetyCopy) {
                               : std::string(c.tool) == "gbak"
                                   ? RestoreFailedText()
                                   : "Восстановленная база данных не прошла проверку!\r\n"
-                                    "Файл базы данных оставлен без изменений.\r\n"
-                                    "Подробности смотрите в логах:\r\n" +
-                                        SessionLogPath() + "\r\n" + ServerLogPath();
+                                    "Файл базы данных не заменен, но изменен маркировкой "
+                                    "поврежденных страниц.\r\nВосстановленная база данных: " +
+                                        Restored() + "\r\nКопия базы данных до ремонта: " + Copy() +
+                                        "\r\nПодробности смотрите в логах:\r\n" + SessionLogPath() +
+                                        "\r\n" + ServerLogPath();
   ASSERT_TRUE(error) << "the repair reported success";
   EXPECT_EQ(*error, message);
   EXPECT_EQ(os::IdentityOf(Db()), identity_) << "the database file was replaced";

@@ -229,7 +229,10 @@ TEST_F(RepairUnderWindows, ARestoredFileTheValidationCondemnsDoesNotReplaceTheDa
 
   const std::string message =
       "Восстановленная база данных не прошла проверку!\r\n"
-      "Файл базы данных оставлен без изменений.\r\n"
+      "Файл базы данных не заменен, но изменен маркировкой поврежденных страниц.\r\n"
+      "Восстановленная база данных: " +
+      kRestored + "\r\nКопия базы данных до ремонта: " + kCopy +
+      "\r\n"
       "Подробности смотрите в логах:\r\n"
       "C:\\KORA\\LogFiles\\VelmarDBRepair.log\r\n"
       "C:\\KORA\\FIREBIRD\\firebird.log";
@@ -588,7 +591,7 @@ TEST_F(RepairWithTheServersTools, ADatabaseAnotherProgramHasAttachedStopsTheRepa
   const auto error = Run(dialogs);
 
   const std::string message =
-      "Невозможно выполнить проверку базы данных, т.к. в данный момент база данных "
+      "Невозможно выполнить ремонт базы данных, т.к. в данный момент база данных "
       "используется другим приложением";
   ASSERT_TRUE(error) << "the repair went through under the other program";
   EXPECT_EQ(*error, message);
