@@ -213,9 +213,11 @@ TEST_F(RepairUnderWindows, AFullRepairEndsWithTheSuccessBoxAndTheRebuiltFileInPl
   const auto mend = calls.find("gfix\t-mend\t127.0.0.1/3050:" + kDb);
   const auto check = calls.find("gfix\t-v\t-full");
   const auto backup = calls.find("gbak\t-b\t-v\t-ig\t-g\t-se\t127.0.0.1/3050:service_mgr\t" + kDb +
-                                 "\t" + kBackup + "\t-user\tSYSDBA\t-pass\tstandin\n");
+                                 "\t" + kBackup + "\n");
   const auto restore = calls.find("gbak\t-c\t-v\t-se\t127.0.0.1/3050:service_mgr\t" + kBackup +
-                                  "\t" + kRestored + "\t-user\tSYSDBA\t-pass\tstandin\n");
+                                  "\t" + kRestored + "\n");
+  // The login travels in the tools' environment, never among their arguments.
+  EXPECT_EQ(calls.find("-pass"), std::string::npos) << calls;
   const auto proof = calls.find("gfix\t-v\t-full\t127.0.0.1/3050:" + kRestored);
   EXPECT_TRUE(mend < check && check < backup && backup < restore && restore < proof) << calls;
   EXPECT_NE(proof, std::string::npos) << "the restored file was not validated";
