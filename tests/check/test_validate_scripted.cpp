@@ -10,6 +10,7 @@
 #include "progress/ProgressViewer.h"
 #include "server/FBUtils.h"
 #include "server/FixedPaths.h"
+#include "server/ServerFailures.h"
 #include "server/ToolRunner.h"
 #include "tests/server/KoraSandbox.h"
 #include "tests/server/RunnerTestEnvironment.h"
@@ -125,6 +126,32 @@ TEST_F(ScriptedValidation, RefusalsArePlainErrorsAndALostConnectionIsDamage) {
     SCOPED_TRACE(answer);
     ToolPrints(answer);
     EXPECT_EQ(Failure(), std::make_pair(std::string(className), ValidationReport(answer)));
+  }
+}
+
+// Answers about the database's surroundings (recorded: another engine instance, a forbidden
+// folder, a stopped server and a drive the server cannot see cannot be staged here) are plain
+// errors with their own message, never damage.
+TEST_F(ScriptedValidation, TheServersSurroundingsAreNamedNotTakenForDamage) {
+  const std::pair<const char*, ServerFailure> answers[] = {
+      {"Database is probably already opened by another engine instance in another Windows "
+       "session\n",
+       ServerFailure::OtherEngineInstance},
+      {"Access to database \"C:\\X\\VELMAR.FDB\" is denied by server administrator\n",
+       ServerFailure::AccessDenied},
+      {"connection shutdown\n", ServerFailure::ServerStopped},
+      {"I/O error during \"CreateFile (open)\" operation for file \"Z:\\VELMAR.FDB\"\n"
+       "-Error while trying to open file\n-The system cannot find the path specified.\n",
+       ServerFailure::FileNotVisible},
+      {"I/O error during \"write\" operation for file \"X\"\n-Error while trying to write to "
+       "file\n-No space left on device\n",
+       ServerFailure::DiskFull},
+  };
+  for (const auto& [answer, failure] : answers) {
+    SCOPED_TRACE(answer);
+    ToolPrints(answer);
+    EXPECT_EQ(Failure(),
+              std::make_pair(std::string("Exception"), ServerFailureMessage(failure, database)));
   }
 }
 
