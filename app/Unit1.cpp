@@ -57,7 +57,7 @@ void ShowBusyBox(OperatorDialogs& dialogs) {
   dialogs.ShowMessage(
       "Внимание!",
       "Проверка или ремонт базы данных уже выполняется другим экземпляром программы.\r\n"
-      "Дождитесь ее завершения и повторите попытку.",
+      "Дождитесь его завершения и повторите попытку.",
       DialogButtons::Ok, DialogIcon::Warning);
 }
 

@@ -221,7 +221,7 @@ TEST_F(WindowsOperator, ASecondCopyRefusesBothButtonsWhileTheFirstChecks) {
     EXPECT_EQ(box->title, "Внимание!");
     EXPECT_EQ(MessageBoxText(box->title),
               "Проверка или ремонт базы данных уже выполняется другим экземпляром программы.\r\n"
-              "Дождитесь ее завершения и повторите попытку.");
+              "Дождитесь его завершения и повторите попытку.");
     ASSERT_TRUE(second.Answer(*box, "Return"));
   };
   ASSERT_TRUE(second.ClickCheck());
