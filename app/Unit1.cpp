@@ -60,10 +60,11 @@ namespace {
 
 // Another copy of the program checks or repairs right now: this one starts nothing.
 void ShowBusyBox(OperatorDialogs& dialogs) {
-  dialogs.ShowMessage("Внимание!",
-                      "Проверка или ремонт базы данных уже выполняется другой копией программы.\r\n"
-                      "Дождитесь ее завершения и повторите попытку.",
-                      DialogButtons::Ok, DialogIcon::Warning);
+  dialogs.ShowMessage(
+      "Внимание!",
+      "Проверка или ремонт базы данных уже выполняется другим экземпляром программы.\r\n"
+      "Дождитесь его завершения и повторите попытку.",
+      DialogButtons::Ok, DialogIcon::Warning);
 }
 
 }  // namespace

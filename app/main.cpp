@@ -8,6 +8,7 @@
 #include "log/HuxLogger.h"
 #include "progress/ProgressViewer.h"
 #include "server/FBUtils.h"
+#include "server/FbServiceClientLibrary.h"
 
 namespace {
 
@@ -20,6 +21,8 @@ void RunMainWindow(PlatformDialogs& dialogs) {
 }  // namespace
 
 int main() {
+  // setlocale is not safe while other threads may read the locale: before any starts.
+  fbclient::PrepareProcess();
   PlatformDialogs dialogs;
   try {
     // Without the library this shows the refusal box and ends the process with exit code 0.

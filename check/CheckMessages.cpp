@@ -75,12 +75,27 @@ CheckBox BackupCleanBox() {
           DialogButtons::Ok, DialogIcon::Information};
 }
 
+CheckBox WithBackupFileLeftNote(CheckBox box, const std::string& backupFile) {
+  box.text +=
+      "\r\n\r\n" + JoinLines({"Файл резервной копии удалить не удалось (вероятно, он еще",
+                              "занят другой программой). Удалите его позже вручную:", backupFile});
+  return box;
+}
+
 CheckBox BackupFailureBox(const std::string& message) {
   return {"Внимание!",
           JoinLines({"Была выполнена попытка сделать резервную копию базы данных.",
                      "Резервную копию сделать не удалось. Вероятно, база данных",
                      "повреждена. Дополнительные сведения об ошибке смотрите в",
                      "файле: " + paths::SessionLogFile(), "", "Текст ошибки:", message}),
+          DialogButtons::Ok, DialogIcon::Error};
+}
+
+CheckBox BackupEnvironmentFailureBox(const std::string& failure, const std::string& message) {
+  return {"Внимание!",
+          JoinLines({"Была выполнена попытка сделать резервную копию базы данных.",
+                     "Резервную копию сделать не удалось, но причина не в повреждении",
+                     "базы данных:", failure, "", "Текст ошибки:", message}),
           DialogButtons::Ok, DialogIcon::Error};
 }
 

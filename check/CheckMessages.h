@@ -21,7 +21,12 @@ CheckBox ValidationErrorBox(const std::string& message);
 // The trial backup read the whole database.
 CheckBox BackupCleanAfterDamageBox();
 CheckBox BackupCleanBox();
+// One of the two above, with a note that the backup file stayed and where it is.
+CheckBox WithBackupFileLeftNote(CheckBox box, const std::string& backupFile);
 // The trial backup failed; `message` is its chained message.
 CheckBox BackupFailureBox(const std::string& message);
+// The trial backup failed for a reason around the database (a full disk, a refused folder...):
+// `failure` is the plain message for it, `message` the chained one.
+CheckBox BackupEnvironmentFailureBox(const std::string& failure, const std::string& message);
 
 DialogResult Show(OperatorDialogs& dialogs, const CheckBox& box);

@@ -11,16 +11,19 @@
 #include "check/ValidateDatabase.h"
 #include "log/HuxLogger.h"
 #include "log/SessionLog.h"
+#include "os/CodePage.h"
 #include "os/Exception.h"
 #include "os/Files.h"
+#include "os/Format.h"
 #include "progress/ProgressViewer.h"
 #include "server/FBUtils.h"
+#include "server/FixedPaths.h"
+#include "server/ServerFailures.h"
 
 namespace {
 
 constexpr char kHost[] = "127.0.0.1";
 constexpr char kUserName[] = "SYSDBA";
-constexpr char kBackupExtension[] = ".db_backup";
 
 enum class ValidationOutcome { Clean, Damaged, Failed, CheckedWhileInUse };
 
@@ -55,12 +58,21 @@ void TrialBackupStage(WorkflowContext& context, const std::string& backupFile, b
     MakeTrialBackup(kHost, context.databaseFile(), backupFile, kUserName, password, verboseLog,
                     port, /*ShowProgress=*/true, /*KeepBackupFile=*/true);
     SessionLog().Write("Резервная копия сделана. Ошибок нет!", llPlain);
+  } catch (const EBackupFileLeftBehind& e) {
+    SessionLog().Write("Резервная копия сделана. Ошибок нет!", llPlain);
+    SessionLog().Write(std::string("Ошибка при создании резервной копии: ") + e.what(), llPlain);
+    Show(context.dialogs,
+         WithBackupFileLeftNote(damaged ? BackupCleanAfterDamageBox() : BackupCleanBox(),
+                                backupFile));
+    return;
   } catch (const std::exception& e) {
     os::RemoveFile(backupFile);  // a failed deletion changes nothing for the operator
     SessionLog().Write(std::string("Ошибка при создании резервной копии: ") + e.what(), llPlain);
     if (dynamic_cast<const EProgressCancelByUser*>(&e) != nullptr)
       throw;
-    Show(context.dialogs, BackupFailureBox(e.what()));
+    const auto failure = ServerFailureMessageFor(e.what(), context.databaseFile(), backupFile);
+    Show(context.dialogs,
+         failure ? BackupEnvironmentFailureBox(*failure, e.what()) : BackupFailureBox(e.what()));
     return;
   }
   bool restores = false;
@@ -88,14 +100,27 @@ void RunStages(WorkflowContext& context, const std::string& backupFile,
   TrialBackupStage(context, backupFile, outcome == ValidationOutcome::Damaged, verboseLog);
 }
 
+// The check deletes its trial backup and the tool log by name before it writes them.
+bool CheckWouldDelete(const std::string& databaseFile, const std::string& backupFile) {
+  return os::SameTextLocale(databaseFile, backupFile) ||
+         os::SameTextLocale(databaseFile, paths::ToolLog()) ||
+         os::SameFile(databaseFile, paths::ToolLog());
+}
+
 }  // namespace
 
 void CheckDatabase(WorkflowContext& context) {
   if (!os::FileExists(context.databaseFile())) {
     throw Exception("Указанная база данных не найдена на этом компьютере!");
   }
+  const std::string backupFile = TrialBackupPath(context.databaseFile());
+  if (CheckWouldDelete(context.databaseFile(), backupFile)) {
+    throw Exception(Format(
+        "Нельзя проверять файл \"%s\"!\r\nФайл с таким именем программа создает при проверке и "
+        "затем удаляет.\r\nПереименуйте файл базы данных и повторите проверку.",
+        {context.databaseFile()}));
+  }
   SessionLog().Write("Начало проверки базы данных " + context.databaseFile(), llPlain);
-  const std::string backupFile = os::ChangeFileExt(context.databaseFile(), kBackupExtension);
   std::vector<std::string> verboseLog;
   try {
     RunStages(context, backupFile, verboseLog);

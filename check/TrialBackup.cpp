@@ -160,6 +160,10 @@ void BackUpWithService(const BackupRequest& request, TProgressViewer* viewer,
       DeleteBackupFileWhenFree(*viewer, request.backupFile, started);
     } catch (const EProgressCancelByUser&) {
       failure = std::current_exception();
+    } catch (const Exception& e) {
+      // After a good backup only the file is left: an antivirus scanning the new file, say.
+      if (!failure)
+        failure = std::make_exception_ptr(EBackupFileLeftBehind(e.Message()));
     } catch (...) {
       if (!failure)
         failure = std::current_exception();
@@ -170,6 +174,10 @@ void BackUpWithService(const BackupRequest& request, TProgressViewer* viewer,
 }
 
 }  // namespace
+
+std::string TrialBackupPath(const std::string& databaseFile) {
+  return os::ChangeFileExt(databaseFile, ".db_backup");
+}
 
 void MakeTrialBackup(const std::string& Host, const std::string& DatabaseFile,
                      const std::string& BackupFileName, const std::string& UserName,

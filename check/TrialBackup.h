@@ -6,6 +6,16 @@
 #include <string>
 #include <vector>
 
+#include "os/Exception.h"
+
+// The backup read the whole database, but its file stayed behind (held by another program, or
+// not deletable): the backup's verdict stands. The message says why the file stayed.
+VELMAR_DECLARE_EXCEPTION(EBackupFileLeftBehind, Exception);
+
+// The trial backup's file beside the database: its name with the extension ".db_backup". The
+// check deletes any file of that name, so it must never be the database or its safety copy.
+std::string TrialBackupPath(const std::string& databaseFile);
+
 // Backs `DatabaseFile` (as the server names it) up into `BackupFileName` through the service
 // manager at Host/Port, showing every output line of the service in a progress window and
 // appending it to `VerboseLog` (which is not cleared first). With `ShowProgress` the operator

@@ -1,12 +1,14 @@
 #include "check/ValidateDatabase.h"
 
 #include <cstddef>
+#include <optional>
 #include <utility>
 
 #include "os/CodePage.h"
 #include "os/Files.h"
 #include "server/FBUtils.h"
 #include "server/FixedPaths.h"
+#include "server/ServerFailures.h"
 #include "server/ToolCommands.h"
 #include "server/ToolRunner.h"
 #include "server/ToolScript.h"
@@ -23,6 +25,17 @@ const std::pair<const char*, const char*> kHeadings[] = {
     {"Number of transaction page errors", "Кол-во ошибок на страницах транзакций"},
     {"Number of database page errors", "Кол-во ошибок на страницах базы данных"},
     {"is not a valid database", "не является файлом базы данных"},
+    // Firebird 3 prints these beside the error counters; left in English they would stand
+    // alone in a Russian report.
+    {"Number of inventory page errors", "Кол-во ошибок на страницах учета страниц"},
+    {"Number of record level warnings", "Кол-во предупреждений в записях"},
+    {"Number of blob page warnings", "Кол-во предупреждений в полях БЛОБ"},
+    {"Number of data page warnings", "Кол-во предупреждений на страницах с данными"},
+    {"Number of index page warnings", "Кол-во предупреждений на страницах с индексами"},
+    {"Number of pointer page warnings", "Кол-во предупреждений на страницах указателей"},
+    {"Number of transaction page warnings", "Кол-во предупреждений на страницах транзакций"},
+    {"Number of database page warnings", "Кол-во предупреждений на страницах базы данных"},
+    {"Number of inventory page warnings", "Кол-во предупреждений на страницах учета страниц"},
 };
 
 const char* const kInUsePhrase = "secondary server attachments cannot validate databases";
@@ -112,15 +125,26 @@ void ValidateDatabase(const std::string& databaseFile) {
   const std::string toolLog = paths::ToolLog();
   const std::string commandLine = ValidationCommand(gfix, login, databaseFile, toolLog);
 
+  // gfix exits with 1 and, when it cannot log in, may write nothing; a log left from an
+  // earlier run, or an empty one, must not then pass for a clean database.
+  RemoveOldToolLog(toolLog);
   ToolLogRemover removeToolLog(toolLog);
-  RunToolBatch(commandLine, "Выполняется проверка базы данных...");
+  const std::optional<int> exitStatus =
+      RunToolBatch(commandLine, "Выполняется проверка базы данных...", LoginEnvironment(login));
+  if (!os::FileExists(toolLog))
+    throw Exception(ToolGaveNoResultMessage(gfix, exitStatus));
   const std::string output = os::AnsiToUtf8(os::ReadWholeFile(toolLog));
-  if (IsBlank(output))
+  if (IsBlank(output)) {
+    if (exitStatus.value_or(0) != 0)
+      throw Exception(ToolGaveNoResultMessage(gfix, exitStatus));
     return;
+  }
 
   const std::string report = ValidationReport(output);
   if (ToolSaysDatabaseInUse(report))
     throw Exception(DatabaseInUseMessage());
+  if (const auto failure = ServerFailureMessageFor(output, databaseFile, {}))
+    throw Exception(*failure);
   if (!ContainsAny(report, kConnectionLostPhrases) && ContainsAny(report, kNotReachedPhrases))
     throw Exception(report);
   throw EDatabaseError(report);

@@ -4,9 +4,16 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace os {
+
+// Variables set for a started process on top of this process's own environment. Secrets go
+// this way rather than on a command line, which every user can read in the process list.
+using EnvironmentVariables = std::vector<std::pair<std::string, std::string>>;
 
 class Process {
  public:
@@ -14,7 +21,8 @@ class Process {
   // (CREATE_NO_WINDOW | NORMAL_PRIORITY_CLASS, SW_HIDE); on POSIX a /bin/sh script in a new
   // session with standard streams on /dev/null. Returns nullptr on failure and leaves the
   // error code for LastErrorCode().
-  static std::unique_ptr<Process> StartHiddenScript(const std::string& scriptPath);
+  static std::unique_ptr<Process> StartHiddenScript(const std::string& scriptPath,
+                                                    const EnvironmentVariables& extra = {});
   virtual ~Process() = default;
 
   // Waits at most `timeoutMs` for the process to end; true once it has ended. Returns as
@@ -22,6 +30,9 @@ class Process {
   // system's text when the wait itself fails.
   virtual bool Wait(std::uint32_t timeoutMs) = 0;
   virtual std::uint32_t Id() const = 0;
+  // The exit status once Wait has returned true (on POSIX 128 + the signal for a process
+  // ended by a signal); empty before that, or when the system could not tell it.
+  virtual std::optional<int> ExitStatus() const = 0;
 };
 
 std::uint32_t CurrentProcessId();

@@ -3,6 +3,7 @@
 #include <memory>
 #include <optional>
 
+#include "check/TrialBackup.h"
 #include "check/ValidateDatabase.h"
 #include "log/HuxLogger.h"
 #include "log/SessionLog.h"
@@ -17,6 +18,7 @@
 #include "repair/ToolLogText.h"
 #include "server/FBUtils.h"
 #include "server/FixedPaths.h"
+#include "server/ServerFailures.h"
 #include "server/ToolCommands.h"
 #include "server/ToolRunner.h"
 
@@ -42,13 +44,26 @@ ToolLogin AskLogin() {
   return login;
 }
 
-void Backup(const std::string& command) {
+// A full disk, a folder the server may not write and the like say nothing about the
+// database: they get their own message, not the one of a damaged database, and no second try
+// without some tables' rows.
+void StopOnServerFailure(const std::string& text, const std::string& databaseFile,
+                         const std::string& writtenFile, const char* record) {
+  if (const auto failure = ServerFailureMessageFor(text, databaseFile, writtenFile)) {
+    Record(record + text);
+    throw Exception(*failure);
+  }
+}
+
+void Backup(const std::string& command, const os::EnvironmentVariables& login,
+            const std::string& databaseFile, const std::string& backupFile) {
   Record(kBackupStart);
-  RunToolBatch(command, kBackupCaption);
+  RunToolBatch(command, kBackupCaption, login);
   const std::string toolLog = paths::ToolLog();
   if (!os::FileExists(toolLog))
     throw Exception(kNoBackupLog);
   const std::string text = toollog::ReadAsText(toolLog);
+  StopOnServerFailure(text, databaseFile, backupFile, kBackupErrors);
   if (!toollog::HasMarker(text, kBackupEndMarker)) {
     Record(kBackupNoMarker + text);
     throw EBackupUnfinished(BackupFailedMessage());
@@ -66,13 +81,17 @@ void Restore(const std::string& backupFile, const std::string& restoredFile) {
   Record(kRestoreStart);
   RemoveLeftover(restoredFile);
   RemoveLeftover(paths::ToolLog());
-  RunToolBatch(
-      RestoreCommand(paths::Gbak(), AskLogin(), backupFile, restoredFile, paths::ToolLog()),
-      kRestoreCaption);
+  const ToolLogin login = AskLogin();
+  RunToolBatch(RestoreCommand(paths::Gbak(), login, backupFile, restoredFile, paths::ToolLog()),
+               kRestoreCaption, LoginEnvironment(login));
+  const std::string text =
+      os::FileExists(paths::ToolLog()) ? toollog::ReadAsText(paths::ToolLog()) : std::string();
+  // A partial file on a full disk would only keep the space the operator has to free.
+  if (FindServerFailure(text) == ServerFailure::DiskFull)
+    os::RemoveFile(restoredFile);
+  StopOnServerFailure(text, restoredFile, restoredFile, kRestoreUnusable);
   if (!os::FileExists(restoredFile))
     throw Exception(kRestoredMissing + restoredFile);
-
-  const std::string text = toollog::ReadAsText(paths::ToolLog());
   // An unfinished restore, or one that left the new database off-line, must not replace the
   // old file, and it is a failure the operator has to see.
   if (!toollog::HasMarker(text, kRestoreEndMarker)) {
@@ -88,14 +107,14 @@ void Restore(const std::string& backupFile, const std::string& restoredFile) {
 
 // gbak's word is not enough: the restored file takes the database's place only after the
 // validation finds it clean. Otherwise it stays beside the untouched database.
-void ProveRestoredFile(const std::string& restoredFile) {
+void ProveRestoredFile(const std::string& restoredFile, const std::string& safetyCopy) {
   try {
     ValidateDatabase(restoredFile);
   } catch (const EProgressCancelByUser&) {
     throw;
   } catch (const Exception& e) {
     Record(kRestoredNotProven + e.Message());
-    throw Exception(RestoredFileNotProvenMessage());
+    throw Exception(RestoredFileNotProvenMessage(restoredFile, safetyCopy));
   }
 }
 
@@ -138,7 +157,8 @@ std::string RestoredFilePath(const std::string& databaseFile) {
 
 bool NamesAScratchFile(const std::string& path, const std::string& databaseFile) {
   for (const std::string& scratch :
-       {IntermediateBackupPath(databaseFile), RestoredFilePath(databaseFile), paths::ToolLog()}) {
+       {IntermediateBackupPath(databaseFile), RestoredFilePath(databaseFile), paths::ToolLog(),
+        TrialBackupPath(databaseFile)}) {
     if (os::SameTextLocale(path, scratch))
       return true;
     // The same folder may be spelled in many ways (relative, "..", a link).
@@ -155,11 +175,11 @@ void RebuildDatabase(OperatorDialogs& dialogs, const std::string& databaseFile,
   const std::string backupFile = IntermediateBackupPath(databaseFile);
   RemoveLeftover(paths::ToolLog());
   RemoveLeftover(backupFile);
-  const std::string backupCommand =
-      BackupCommand(paths::Gbak(), AskLogin(), databaseFile, backupFile, paths::ToolLog(),
-                    options.skipDataPattern);
+  const ToolLogin login = AskLogin();
+  const std::string backupCommand = BackupCommand(paths::Gbak(), login, databaseFile, backupFile,
+                                                  paths::ToolLog(), options.skipDataPattern);
   try {
-    Backup(backupCommand);
+    Backup(backupCommand, LoginEnvironment(login), databaseFile, backupFile);
     const std::string restoredFile = RestoredFilePath(databaseFile);
     try {
       Restore(backupFile, restoredFile);
@@ -169,7 +189,7 @@ void RebuildDatabase(OperatorDialogs& dialogs, const std::string& databaseFile,
       if (!options.afterFailedRestore || !options.afterFailedRestore(backupFile, restoredFile))
         throw;
     }
-    ProveRestoredFile(restoredFile);
+    ProveRestoredFile(restoredFile, options.safetyCopy);
     if (options.beforeReplacement)
       options.beforeReplacement(restoredFile);
     Replace(dialogs, databaseFile, restoredFile);

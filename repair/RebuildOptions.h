@@ -17,6 +17,8 @@ struct RebuildOptions {
   // it made the restored file complete after all.
   std::function<bool(const std::string& backupFile, const std::string& restoredFile)>
       afterFailedRestore;
+  // The operator's safety copy, named when the rebuilt file cannot take the database's place.
+  std::string safetyCopy;
 };
 
 // The backup stopped before its end (gbak's end marker is missing): typically a table that

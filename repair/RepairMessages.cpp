@@ -25,10 +25,12 @@ std::string RestoreFailedMessage() {
   return "Не удалось восстановить базу данных из резервной копии!\r\n" + SeeTheLogs();
 }
 
-std::string RestoredFileNotProvenMessage() {
+std::string RestoredFileNotProvenMessage(const std::string& restoredFile,
+                                         const std::string& safetyCopy) {
   return "Восстановленная база данных не прошла проверку!\r\n"
-         "Файл базы данных оставлен без изменений.\r\n" +
-         TheLogs();
+         "Файл базы данных не заменен, но изменен маркировкой поврежденных страниц.\r\n"
+         "Восстановленная база данных: " +
+         restoredFile + "\r\nКопия базы данных до ремонта: " + safetyCopy + "\r\n" + TheLogs();
 }
 
 }  // namespace repairtext

@@ -57,6 +57,9 @@ inline constexpr const char* kDatabaseHasScratchName =
     "Нельзя ремонтировать файл \"%s\"!\r\n"
     "Файл с таким именем программа создает при ремонте и затем удаляет.\r\n"
     "Переименуйте файл базы данных и повторите ремонт.";
+inline constexpr const char* kDatabaseInUse =
+    "Невозможно выполнить ремонт базы данных, т.к. в данный момент база данных используется "
+    "другим приложением";
 inline constexpr const char* kTempFileFailed = "Не удалось создать временный файл \"%s\": %s";
 inline constexpr const char* kNoBackupLog = "Не удалось сделать резервную копию базы данных!";
 inline constexpr const char* kRestoredMissing = "Ошибка восстановления. Файл не найден: ";
@@ -105,7 +108,9 @@ inline constexpr const char* kRestoreEndMarker = "gbak:finishing, closing, and g
 std::string BackupFailedMessage();
 // Five lines: the restore did not finish or left an unusable database.
 std::string RestoreFailedMessage();
-// Five lines: the restored file did not validate clean, so it did not replace the database.
-std::string RestoredFileNotProvenMessage();
+// The restored file did not validate clean, so it did not replace the database (which the
+// mend has changed all the same); names where the rebuilt file and the safety copy are.
+std::string RestoredFileNotProvenMessage(const std::string& restoredFile,
+                                         const std::string& safetyCopy);
 
 }  // namespace repairtext

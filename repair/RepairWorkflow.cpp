@@ -16,6 +16,7 @@
 #include "repair/ToolLogText.h"
 #include "server/FBUtils.h"
 #include "server/FixedPaths.h"
+#include "server/ServerFailures.h"
 #include "server/ToolCommands.h"
 #include "server/ToolRunner.h"
 
@@ -44,9 +45,16 @@ void CheckPrerequisites(const std::string& databaseFile) {
 
 // gfix does nothing to a database another application has attached, and a rebuild of it
 // would replace the file under that application's feet.
-void StopIfInUse(const std::string& mendLog) {
-  if (os::FileExists(mendLog) && ToolSaysDatabaseInUse(toollog::ReadAsText(mendLog)))
-    throw Exception(DatabaseInUseMessage());
+void StopIfInUse(const std::string& mendLog, const std::string& databaseFile) {
+  if (!os::FileExists(mendLog))
+    return;
+  const std::string text = toollog::ReadAsText(mendLog);
+  if (ToolSaysDatabaseInUse(text))
+    throw Exception(kDatabaseInUse);
+  // The mend did not reach the file (another server instance holds it, the server may not
+  // open it or cannot see it): the rebuild would fail the same way, for the same reason.
+  if (const auto failure = ServerFailureMessageFor(text, databaseFile, {}))
+    throw Exception(*failure);
 }
 
 void Mend(const std::string& databaseFile) {
@@ -55,8 +63,9 @@ void Mend(const std::string& databaseFile) {
   login.password = GetFBPassword();
   const std::string command = MendCommand(paths::Gfix(), login, databaseFile, paths::ToolLog());
   Record(kMendStart);
-  RunToolBatch(command, kMendCaption);
-  StopIfInUse(paths::ToolLog());
+  RemoveOldToolLog(paths::ToolLog());
+  RunToolBatch(command, kMendCaption, LoginEnvironment(login));
+  StopIfInUse(paths::ToolLog(), databaseFile);
   Record(kMendDone);
 }
 
@@ -70,7 +79,7 @@ void Recheck(const std::string& databaseFile) {
     Record(kRecheckDone);
   } catch (const Exception& e) {
     if (e.Message() == DatabaseInUseMessage())
-      throw;
+      throw Exception(kDatabaseInUse);
   } catch (const std::exception&) {
   }
 }

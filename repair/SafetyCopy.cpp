@@ -11,6 +11,7 @@
 #include "os/Process.h"
 #include "os/SystemError.h"
 #include "progress/ProgressViewer.h"
+#include "repair/FreeSpace.h"
 #include "repair/RebuildDatabase.h"
 #include "repair/RepairMessages.h"
 #include "server/FixedPaths.h"
@@ -99,6 +100,7 @@ std::string MakeSafetyCopy(OperatorDialogs& dialogs, const std::string& database
   if (NamesAScratchFile(chosen, databaseFile))
     throw Exception(Format(kCopyOnScratchName, {chosen}));
 
+  EnsureRoomForRepair(databaseFile, chosen);
   if (os::FileExists(chosen))
     ConfirmReplacing(dialogs, chosen);
   CopyUnderViewer(databaseFile, chosen);

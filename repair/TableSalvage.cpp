@@ -101,6 +101,7 @@ std::string QuestionText(const std::vector<std::string>& tables, const std::stri
 void RebuildSavingWhatCan(OperatorDialogs& dialogs, const std::string& databaseFile,
                           const std::string& safetyCopy, RowReport& report) {
   RebuildOptions options;
+  options.safetyCopy = safetyCopy;
   // The figures go to the log before the replacement, so that they are there even when the
   // operator has to put the rebuilt file in place by hand.
   options.beforeReplacement = [&report](const std::string& restoredFile) {

@@ -17,7 +17,9 @@ std::vector<std::string> LibraryCandidates();
 // The library's file name, for messages ("fbclient.dll", "libfbclient.so.2").
 std::string LibraryFileName();
 
-// Readies the process for the library before it is loaded (per OS).
+// Readies the process for the library before it is loaded (per OS). Only its first call acts:
+// the program calls it at the start of main, before any thread could read the locale it sets;
+// loading the library calls it again for processes that did not.
 void PrepareProcess();
 
 // Called once, with the path the library was loaded from (as a candidate names it), when the

@@ -4,6 +4,7 @@
 
 #include <clocale>
 #include <cstring>
+#include <mutex>
 
 namespace fbclient {
 
@@ -22,12 +23,15 @@ std::string LibraryFileName() {
 // sets"). The program's strings are UTF-8 everywhere, so its character set is UTF-8 too: the
 // operator's own when it is UTF-8, else the C library's.
 void PrepareProcess() {
-  const auto utf8 = [] {
-    const char* codeset = nl_langinfo(CODESET);
-    return codeset != nullptr && std::strcmp(codeset, "UTF-8") == 0;
-  };
-  if (std::setlocale(LC_CTYPE, "") == nullptr || !utf8())
-    std::setlocale(LC_CTYPE, "C.UTF-8");
+  static std::once_flag once;
+  std::call_once(once, [] {
+    const auto utf8 = [] {
+      const char* codeset = nl_langinfo(CODESET);
+      return codeset != nullptr && std::strcmp(codeset, "UTF-8") == 0;
+    };
+    if (std::setlocale(LC_CTYPE, "") == nullptr || !utf8())
+      std::setlocale(LC_CTYPE, "C.UTF-8");
+  });
 }
 
 }  // namespace fbclient

@@ -4,7 +4,6 @@
 
 namespace {
 
-using toolquoting::Bare;
 using toolquoting::Quoted;
 
 const char* const kServerHost = "127.0.0.1";
@@ -23,21 +22,24 @@ std::string ServiceManager(const ToolLogin& login) {
          Quoted(std::string(kServerHost) + "/" + std::to_string(login.port) + ":service_mgr");
 }
 
-std::string LoginAndLog(const ToolLogin& login, const std::string& toolLog) {
-  return " -user " + Bare(kUser) + " -pass " + Bare(login.password) + " > " + Quoted(toolLog) +
-         " 2>&1";
+std::string ToLog(const std::string& toolLog) {
+  return " > " + Quoted(toolLog) + " 2>&1";
 }
 
 }  // namespace
 
+os::EnvironmentVariables LoginEnvironment(const ToolLogin& login) {
+  return {{"ISC_USER", kUser}, {"ISC_PASSWORD", login.password}};
+}
+
 std::string ValidationCommand(const std::string& gfix, const ToolLogin& login,
                               const std::string& database, const std::string& toolLog) {
-  return Quoted(gfix) + " -v -full " + ServerAndFile(login, database) + LoginAndLog(login, toolLog);
+  return Quoted(gfix) + " -v -full " + ServerAndFile(login, database) + ToLog(toolLog);
 }
 
 std::string MendCommand(const std::string& gfix, const ToolLogin& login,
                         const std::string& database, const std::string& toolLog) {
-  return Quoted(gfix) + " -mend " + ServerAndFile(login, database) + LoginAndLog(login, toolLog);
+  return Quoted(gfix) + " -mend " + ServerAndFile(login, database) + ToLog(toolLog);
 }
 
 std::string BackupCommand(const std::string& gbak, const ToolLogin& login,
@@ -46,12 +48,12 @@ std::string BackupCommand(const std::string& gbak, const ToolLogin& login,
   const std::string skipData =
       skipDataPattern.empty() ? "" : "-skip_data " + Quoted(skipDataPattern) + " ";
   return Quoted(gbak) + " -b -v -ig -g " + skipData + ServiceManager(login) + " " +
-         Quoted(database) + " " + Quoted(backupFile) + LoginAndLog(login, toolLog);
+         Quoted(database) + " " + Quoted(backupFile) + ToLog(toolLog);
 }
 
 std::string RestoreCommand(const std::string& gbak, const ToolLogin& login,
                            const std::string& backupFile, const std::string& restoredFile,
                            const std::string& toolLog) {
   return Quoted(gbak) + " -c -v " + ServiceManager(login) + " " + Quoted(backupFile) + " " +
-         Quoted(restoredFile) + LoginAndLog(login, toolLog);
+         Quoted(restoredFile) + ToLog(toolLog);
 }

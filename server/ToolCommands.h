@@ -1,17 +1,24 @@
 // The command lines of the four server tool runs, ready for RunToolBatch. Each names the
 // tool by its full path, addresses the local server (gfix as "127.0.0.1/<port>:<database>",
-// gbak through its service manager "127.0.0.1/<port>:service_mgr"), logs in as SYSDBA and sends
-// both of the tool's output streams into `toolLog` (gfix reports its validation summary and gbak
-// its verbose lines and end markers on standard output).
+// gbak through its service manager "127.0.0.1/<port>:service_mgr") and sends both of the tool's
+// output streams into `toolLog` (gfix reports its validation summary and gbak its verbose lines
+// and end markers on standard output). The login as SYSDBA travels in the tool's environment
+// (LoginEnvironment), never on the command line, where every user of the machine could read
+// the password in the process list and a killed run would leave it on disk in the script.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
+#include "os/Process.h"
+
 struct ToolLogin {
   std::int32_t port = 0;
   std::string password;
 };
+
+// ISC_USER and ISC_PASSWORD, which gfix and gbak read when no -user/-pass is given.
+os::EnvironmentVariables LoginEnvironment(const ToolLogin& login);
 
 // gfix -v -full
 std::string ValidationCommand(const std::string& gfix, const ToolLogin& login,

@@ -20,13 +20,31 @@ int batchCounter = 0;
 const unsigned kPollMs = 100;
 
 // Starts the script and waits for it, polling the operator's cancel between waits.
-void StartAndWait(const std::string& batchFile, TProgressViewer& viewer) {
-  std::unique_ptr<os::Process> process = os::Process::StartHiddenScript(batchFile);
+std::optional<int> StartAndWait(const std::string& batchFile, TProgressViewer& viewer,
+                                const os::EnvironmentVariables& environment) {
+  std::unique_ptr<os::Process> process = os::Process::StartHiddenScript(batchFile, environment);
   if (!process)
     throw Exception("Ошибка при создании процесса: " + os::LastErrorText());
   // Dropping `process` on a cancel lets the tool run on hidden to its own end.
   while (!process->Wait(kPollMs))
     viewer.CheckCancel();
+  return process->ExitStatus();
+}
+
+// The tool would receive "?" in place of such characters: it would look at another file (or
+// at none), and its complaint would read as damage. The password is not among them: it travels
+// in the environment, which the tool reads in the system's code page, the one the suite's
+// library gives it in.
+void RefuseLostCharacters(const std::string& commandLine) {
+  const std::string lost = os::CharactersOutsideCodePages(commandLine);
+  if (!lost.empty()) {
+    throw Exception(
+        "Путь к файлу базы данных содержит символы, которые не могут быть переданы программам "
+        "сервера: \"" +
+        lost +
+        "\"\r\nПереименуйте папки и файл базы данных так, чтобы в пути остались только русские "
+        "и латинские буквы, цифры и знаки препинания.");
+  }
 }
 
 }  // namespace
@@ -40,27 +58,19 @@ int ToolBatchCount() {
   return batchCounter;
 }
 
-void RunToolBatch(const std::string& commandLine, const std::string& caption) {
-  // The batch file would carry "?" in their place: the tool would then look at another file
-  // (or at none) and its complaint would read as damage.
-  const std::string lost = os::CharactersOutsideCodePages(commandLine);
-  if (!lost.empty()) {
-    throw Exception(
-        "Путь к файлу базы данных или пароль администратора сервера содержит символы, которые "
-        "не могут быть переданы программам сервера: \"" +
-        lost +
-        "\"\r\nПереименуйте папки и файл базы данных так, чтобы в пути остались только русские "
-        "и латинские буквы, цифры и знаки препинания.");
-  }
+std::optional<int> RunToolBatch(const std::string& commandLine, const std::string& caption,
+                                const os::EnvironmentVariables& environment) {
+  RefuseLostCharacters(commandLine);
   const std::string workDirectory = paths::WorkDirectory();
   if (!os::ForceDirectories(workDirectory))
     throw Exception("Не удалось создать временный каталог: " + workDirectory);
   const std::string batchFile = ToolBatchFile(++batchCounter);
   WriteToolScript(batchFile, commandLine);
+  std::optional<int> exitStatus;
   try {
     auto* viewer = new TProgressViewer(caption, /*showPercent=*/false, /*canCancel=*/true);
     try {
-      StartAndWait(batchFile, *viewer);
+      exitStatus = StartAndWait(batchFile, *viewer, environment);
     } catch (...) {
       viewer->Terminate();
       throw;
@@ -71,4 +81,19 @@ void RunToolBatch(const std::string& commandLine, const std::string& caption) {
     throw;
   }
   os::RemoveFile(batchFile);
+  return exitStatus;
+}
+
+void RemoveOldToolLog(const std::string& toolLog) {
+  if (os::FileExists(toolLog) && !os::RemoveFile(toolLog)) {
+    throw Exception("Не удалось удалить файл \"" + toolLog +
+                    "\", оставшийся от прошлого запуска программы сервера: " + os::LastErrorText());
+  }
+}
+
+std::string ToolGaveNoResultMessage(const std::string& tool, std::optional<int> exitStatus) {
+  return "Программа сервера \"" + os::ExtractFileName(tool) +
+         "\" завершилась, не сообщив о результатах своей работы (код завершения: " +
+         (exitStatus ? std::to_string(*exitStatus) : std::string("неизвестен")) +
+         ").\r\nВероятно, она не смогла подключиться к серверу базы данных.";
 }

@@ -51,15 +51,14 @@ std::string ToolScriptContent(const std::string& commandLine) {
 
 void WriteToolScript(const std::string& path, const std::string& commandLine) {
   const std::string content = ToolScriptContent(commandLine);
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
+  // A leftover (another user's too, in a shared folder) is removed rather than opened: an
+  // opened one would keep its owner and mode, and someone else's could not be opened at all.
+  // The new file is then made afresh, so nobody can have it open or link it elsewhere.
+  if (::unlink(path.c_str()) != 0 && errno != ENOENT)
+    ThrowWriteError(path, errno);
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
   if (fd < 0)
     ThrowWriteError(path, errno);
-  // A file left from an earlier run keeps its old mode through O_CREAT: narrow it.
-  if (::fchmod(fd, 0600) != 0) {
-    const int code = errno;
-    ::close(fd);
-    RemoveAndThrow(path, code);
-  }
   std::size_t written = 0;
   while (written < content.size()) {
     const ssize_t n = ::write(fd, content.data() + written, content.size() - written);

@@ -17,6 +17,9 @@ std::string ToolScriptContent(const std::string& commandLine) {
 
 void WriteToolScript(const std::string& path, const std::string& commandLine) {
   const std::string content = ToolScriptContent(commandLine);
+  // A leftover is removed first: one that is read-only or held open would otherwise be
+  // opened and rewritten in place, or stop the run with a sharing error.
+  os::RemoveFile(path);
   std::unique_ptr<os::File> file = os::File::Open(path, os::File::Mode::CreateExclusive);
   if (!file) {
     const int code = os::LastErrorCode();

@@ -145,10 +145,24 @@ std::unique_ptr<NamedMutex> NamedMutex::Create(const std::string& fullName, Fail
   if (!EnsureLockDirectory())
     return fail();
   const std::string path = std::string(kLockDirectory) + "/" + LockFileName(fullName);
-  int fd;
-  do {
-    fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
-  } while (fd < 0 && errno == EINTR);
+  // An existing file is opened without O_CREAT: in a sticky folder the kernel refuses O_CREAT
+  // on another user's file (protected_regular), even one everybody may write. flock needs no
+  // write access, so a file left read-only still serves.
+  const auto openExisting = [&path] {
+    int opened;
+    do {
+      opened = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+      if (opened < 0 && errno == EACCES)
+        opened = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    } while (opened < 0 && errno == EINTR);
+    return opened;
+  };
+  int fd = openExisting();
+  for (int attempt = 0; fd < 0 && errno == ENOENT && attempt < 5; ++attempt) {
+    fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+    if (fd < 0 && (errno == EEXIST || errno == EINTR))
+      fd = openExisting();  // made by someone else meanwhile
+  }
   if (fd < 0)
     return fail();
   // Another account must be able to open the file this one created.

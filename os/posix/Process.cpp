@@ -11,10 +11,13 @@
 #include <cerrno>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 #include "os/Exception.h"
 #include "os/SystemError.h"
 #include "os/Time.h"
+
+extern char** environ;
 
 namespace os {
 
@@ -37,7 +40,7 @@ void CloseRange(unsigned first, unsigned last) {
 }
 
 // The child side of StartHiddenScript; never returns.
-[[noreturn]] void RunScriptInChild(const char* const* argv, int reportFd) {
+[[noreturn]] void RunScriptInChild(const char* const* argv, const char* const* envp, int reportFd) {
   ::setsid();
   sigset_t none;
   sigemptyset(&none);
@@ -55,7 +58,7 @@ void CloseRange(unsigned first, unsigned last) {
   }
   CloseRange(3, static_cast<unsigned>(report) - 1);
   CloseRange(static_cast<unsigned>(report) + 1, ~0u);
-  ::execv(argv[0], const_cast<char* const*>(argv));
+  ::execve(argv[0], const_cast<char* const*>(argv), const_cast<char* const*>(envp));
   const int code = errno;
   (void)!::write(report, &code, sizeof code);
   ::_exit(127);
@@ -124,17 +127,25 @@ class PosixProcess : public Process {
   }
 
   std::uint32_t Id() const override { return static_cast<std::uint32_t>(pid_); }
+  std::optional<int> ExitStatus() const override { return status_; }
 
  private:
   bool TryReap() {
     pid_t done;
+    int status = 0;
     do {
-      done = ::waitpid(pid_, nullptr, WNOHANG);
+      done = ::waitpid(pid_, &status, WNOHANG);
     } while (done < 0 && errno == EINTR);
-    // ECHILD: somebody else collected it (a SIGCHLD set to be ignored); it has ended all the same.
-    if (done == pid_ || (done < 0 && errno == ECHILD))
+    if (done == pid_) {
       reaped_ = true;
-    else if (done < 0)
+      if (WIFEXITED(status))
+        status_ = WEXITSTATUS(status);
+      else if (WIFSIGNALED(status))
+        status_ = 128 + WTERMSIG(status);
+    } else if (done < 0 && errno == ECHILD) {
+      // Somebody else collected it (a SIGCHLD set to be ignored): ended, status unknown.
+      reaped_ = true;
+    } else if (done < 0)
       ThrowWaitError(errno);
     return reaped_;
   }
@@ -142,15 +153,39 @@ class PosixProcess : public Process {
   pid_t pid_;
   int pidfd_;
   bool reaped_ = false;
+  std::optional<int> status_;
 };
+
+// This process's environment with `extra` set on top, as execve takes it.
+std::vector<std::string> ChildEnvironment(const EnvironmentVariables& extra) {
+  std::vector<std::string> entries;
+  for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
+    const std::string text = *entry;
+    const std::string name = text.substr(0, text.find('='));
+    const bool replaced = std::any_of(extra.begin(), extra.end(), [&name](const auto& variable) {
+      return variable.first == name;
+    });
+    if (!replaced)
+      entries.push_back(text);
+  }
+  for (const auto& [name, value] : extra)
+    entries.push_back(name + "=" + value);
+  return entries;
+}
 
 }  // namespace
 
-std::unique_ptr<Process> Process::StartHiddenScript(const std::string& scriptPath) {
+std::unique_ptr<Process> Process::StartHiddenScript(const std::string& scriptPath,
+                                                    const EnvironmentVariables& extra) {
   if (::access(scriptPath.c_str(), R_OK) != 0)
     return nullptr;
   // Everything the child needs is prepared before fork: after it only async-signal-safe calls.
   const char* argv[] = {"/bin/sh", scriptPath.c_str(), nullptr};
+  const std::vector<std::string> environment = ChildEnvironment(extra);
+  std::vector<const char*> envp;
+  for (const std::string& entry : environment)
+    envp.push_back(entry.c_str());
+  envp.push_back(nullptr);
   int report[2];  // the child reports a failed exec through this pipe
   if (::pipe2(report, O_CLOEXEC) != 0)
     return nullptr;
@@ -164,7 +199,7 @@ std::unique_ptr<Process> Process::StartHiddenScript(const std::string& scriptPat
     return nullptr;
   }
   if (pid == 0)
-    RunScriptInChild(argv, report[1]);
+    RunScriptInChild(argv, envp.data(), report[1]);
 
   ::close(report[1]);
   int code = 0;

@@ -276,6 +276,28 @@ TEST_F(ScriptedCheck, RefusedLoginIsAnErrorNotDamage) {
   EXPECT_EQ(records[2].tag, " [ошиб]");
 }
 
+// The trial backup of "x.db_backup" would be the file itself, deleted as an old backup.
+TEST_F(ScriptedCheck, ADatabaseBearingTheTrialBackupsNameIsRefusedAndKept) {
+  GfixComplains({"Summary of validation errors"});
+  const std::string named = os::ChangeFileExt(database_, ".db_backup");
+  ASSERT_TRUE(os::RenameFile(database_, named));
+  database_ = named;
+  ScriptedDialogs dialogs;  // no box may open
+  try {
+    RunCheck(dialogs);
+    FAIL() << "the check ran on its own scratch name";
+  } catch (const Exception& e) {
+    EXPECT_EQ(e.Message(), "Нельзя проверять файл \"" + named +
+                               "\"!\r\nФайл с таким именем программа создает при проверке и "
+                               "затем удаляет.\r\nПереименуйте файл базы данных и повторите "
+                               "проверку.");
+  }
+  EXPECT_TRUE(dialogs.Boxes().empty()) << dialogs.Transcript();
+  ASSERT_TRUE(os::RenameFile(named, os::ChangeFileExt(named, ".FDB")));
+  database_ = os::ChangeFileExt(named, ".FDB");
+  EXPECT_EQ(os::ReadWholeFile(database_), "stands for a database");
+}
+
 TEST_F(ScriptedCheck, TrialBackupChainsTheClientsError) {
   std::vector<std::string> verboseLog{"kept"};
   const std::string backup = os::ChangeFileExt(database_, ".db_backup");

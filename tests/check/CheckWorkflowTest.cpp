@@ -22,6 +22,7 @@
 #include "tests/support/DamageKit.h"
 #include "tests/support/FbTestServer.h"
 #include "tests/support/ScriptedDialogs.h"
+#include "tests/support/SmallVolume.h"
 #include "tests/support/ToolRun.h"
 
 namespace fs = std::filesystem;
@@ -188,6 +189,10 @@ class ServerHold {
   pid_t pid_ = 0;
   std::atomic<bool> stopped_{false};
 };
+
+// Before main, while the process has a single thread: the small volumes below must be the
+// server's too.
+const bool kSharesServerMounts = testsupport::JoinServerMounts();
 
 class CheckWorkflowTest : public ::testing::Test {
  protected:
@@ -373,6 +378,90 @@ TEST_F(CheckWorkflowTest, IndexDamageThatTheBackupReadsThroughAdvisesRepair) {
   EXPECT_NE(FindRecord(records, "Резервная копия сделана. Ошибок нет!"), nullptr);
   EXPECT_EQ(FindRecord(records, "Проверка gfix завершена"), nullptr);
   EXPECT_EQ(records.back().text, "Проверка базы данных завершена!");
+}
+
+// A full disk and a folder the server may not write stop the trial backup of a sound
+// database; the operator reads what to do about them, not that the database is damaged.
+TEST_F(CheckWorkflowTest, AFullDiskOrARefusedFolderIsNamedAndNotTakenForDamage) {
+  if (!kSharesServerMounts)
+    GTEST_SKIP() << "cannot share the server's mounts (not root?)";
+  const std::string clean = CleanCopy("VELMAR.FDB");
+  const auto size = static_cast<std::uint64_t>(fs::file_size(clean));
+  testsupport::SmallVolume volume(sandbox_->DataDir() + "/full", size + 16 * 1024);
+  ASSERT_TRUE(volume.Ok());
+  const std::string db = volume.Folder() + "/VELMAR.FDB";
+  fs::copy_file(clean, db);
+  ScriptedDialogs dialogs;
+  const std::string head =
+      "Была выполнена попытка сделать резервную копию базы данных.\r\n"
+      "Резервную копию сделать не удалось, но причина не в повреждении\r\n"
+      "базы данных:\r\n";
+  dialogs.Box(DialogResult::Ok, QuestionBox())
+      .Box(DialogResult::Ok, {.caption = "Внимание!",
+                              .textContains = head +
+                                              "Не хватает места на диске: сервер базы данных не "
+                                              "смог записать файл\r\n\"" +
+                                              volume.Folder() + "/VELMAR.db_backup\".\r\n",
+                              .icon = DialogIcon::Error});
+  RunCheck(dialogs, db);
+  EXPECT_EQ(dialogs.Boxes().size(), 2u) << dialogs.Transcript();
+  EXPECT_FALSE(fs::exists(volume.Folder() + "/VELMAR.db_backup"));
+  EXPECT_EQ(fs::file_size(db), size);
+
+  const std::string locked = sandbox_->DataDir() + "/locked";
+  fs::create_directories(locked);
+  fs::copy_file(clean, locked + "/VELMAR.FDB");
+  if (std::system(("chattr +i '" + locked + "' 2>/dev/null").c_str()) != 0)
+    GTEST_SKIP() << "the file system cannot make a folder immutable";
+  ScriptedDialogs refused;
+  refused.Box(DialogResult::Ok, QuestionBox())
+      .Box(DialogResult::Ok, {.caption = "Внимание!",
+                              .textContains = head +
+                                              "Сервер базы данных не может создать файл в папке"
+                                              "\r\n\"" +
+                                              locked + "\".\r\n",
+                              .icon = DialogIcon::Error});
+  RunCheck(refused, locked + "/VELMAR.FDB");
+  std::system(("chattr -i '" + locked + "'").c_str());
+  EXPECT_EQ(refused.Boxes().size(), 2u) << refused.Transcript();
+}
+
+// A good backup whose file cannot be deleted afterwards keeps its verdict and says where the
+// file stayed.
+TEST_F(CheckWorkflowTest, AGoodBackupWhoseFileStaysKeepsItsVerdict) {
+  const std::string folder = sandbox_->DataDir() + "/locked";
+  fs::create_directories(folder);
+  const std::string db = folder + "/VELMAR.FDB";
+  checktest::CopyDatabase(small_, db);
+  const std::string backup = folder + "/VELMAR.db_backup";
+  struct Cleanup {
+    std::string folder;
+    ~Cleanup() {
+      SetViewerCycleHook(nullptr);
+      WaitForViewerThreads(5000);
+      std::system(("chattr -i '" + folder + "' 2>/dev/null").c_str());
+      fs::remove_all(folder);
+    }
+  } cleanup{folder};
+  // Once the server has made the file, nobody may delete it any more.
+  auto locked = std::make_shared<std::atomic<bool>>(false);
+  SetViewerCycleHook([backup, folder, locked](TProgressViewer& viewer) {
+    if (viewer.GetCaption() != "Создание резервной копии" || locked->load() || !fs::exists(backup))
+      return;
+    *locked = std::system(("chattr +i '" + folder + "' 2>/dev/null").c_str()) == 0;
+  });
+  BoxExpectation noted = CleanFinalBox();
+  noted.text = kCleanFinalText +
+               "\r\n\r\nФайл резервной копии удалить не удалось (вероятно, он еще\r\n"
+               "занят другой программой). Удалите его позже вручную:\r\n" +
+               backup;
+  ScriptedDialogs dialogs;
+  dialogs.Box(DialogResult::Ok, QuestionBox()).Box(DialogResult::Ok, noted);
+  RunCheck(dialogs, db);
+  if (!locked->load())
+    GTEST_SKIP() << "the file system cannot make a folder immutable";
+  EXPECT_EQ(dialogs.Boxes().size(), 2u) << dialogs.Transcript();
+  EXPECT_NE(FindRecord(sandbox_->Records(), "Резервная копия сделана. Ошибок нет!"), nullptr);
 }
 
 class BackupStoppingDamageTest : public CheckWorkflowTest,

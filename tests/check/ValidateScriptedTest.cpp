@@ -10,6 +10,7 @@
 #include "progress/ProgressViewer.h"
 #include "server/FBUtils.h"
 #include "server/FixedPaths.h"
+#include "server/ServerFailures.h"
 #include "server/ToolRunner.h"
 #include "tests/server/KoraSandbox.h"
 #include "tests/server/RunnerTestEnvironment.h"
@@ -60,8 +61,7 @@ TEST_F(ScriptedValidation, BlankOutputIsNoDamageAndTheToolGetsItsArguments) {
   ToolPrints(" \r\n\t\n   \n");
   EXPECT_NO_THROW(ValidateDatabase(database));
   EXPECT_EQ(FileLines(scratch + "args.txt"),
-            (std::vector<std::string>{"-v", "-full", "127.0.0.1/31999:" + database, "-user",
-                                      "SYSDBA", "-pass", "pw%1x"}));
+            (std::vector<std::string>{"-v", "-full", "127.0.0.1/31999:" + database}));
   EXPECT_FALSE(os::FileExists(paths::ToolLog()));
   EXPECT_TRUE(BatchFilesInWorkDirectory().empty());
 }
@@ -129,6 +129,32 @@ TEST_F(ScriptedValidation, RefusalsArePlainErrorsAndALostConnectionIsDamage) {
   }
 }
 
+// Answers about the database's surroundings (recorded: another engine instance, a forbidden
+// folder, a stopped server and a drive the server cannot see cannot be staged here) are plain
+// errors with their own message, never damage.
+TEST_F(ScriptedValidation, TheServersSurroundingsAreNamedNotTakenForDamage) {
+  const std::pair<const char*, ServerFailure> answers[] = {
+      {"Database is probably already opened by another engine instance in another Windows "
+       "session\n",
+       ServerFailure::OtherEngineInstance},
+      {"Access to database \"C:\\X\\VELMAR.FDB\" is denied by server administrator\n",
+       ServerFailure::AccessDenied},
+      {"connection shutdown\n", ServerFailure::ServerStopped},
+      {"I/O error during \"CreateFile (open)\" operation for file \"Z:\\VELMAR.FDB\"\n"
+       "-Error while trying to open file\n-The system cannot find the path specified.\n",
+       ServerFailure::FileNotVisible},
+      {"I/O error during \"write\" operation for file \"X\"\n-Error while trying to write to "
+       "file\n-No space left on device\n",
+       ServerFailure::DiskFull},
+  };
+  for (const auto& [answer, failure] : answers) {
+    SCOPED_TRACE(answer);
+    ToolPrints(answer);
+    EXPECT_EQ(Failure(),
+              std::make_pair(std::string("Exception"), ServerFailureMessage(failure, database)));
+  }
+}
+
 TEST_F(ScriptedValidation, APathTheBatchFileCannotCarryIsRefusedBeforeTheToolRuns) {
   if (!OnWindows())
     GTEST_SKIP() << "every character reaches the tools here";
@@ -141,13 +167,33 @@ TEST_F(ScriptedValidation, APathTheBatchFileCannotCarryIsRefusedBeforeTheToolRun
   const auto [className, message] = Failure();
   EXPECT_EQ(className, "Exception");
   EXPECT_EQ(message,
-            "Путь к файлу базы данных или пароль администратора сервера содержит символы, которые "
-            "не могут быть переданы программам сервера: \"Ωẞ\"\r\nПереименуйте папки и файл "
-            "базы данных так, чтобы в пути остались только русские и латинские буквы, цифры и "
-            "знаки препинания.");
+            "Путь к файлу базы данных содержит символы, которые не могут быть переданы программам "
+            "сервера: \"Ωẞ\"\r\nПереименуйте папки и файл базы данных так, чтобы в пути остались "
+            "только русские и латинские буквы, цифры и знаки препинания.");
   EXPECT_EQ(ToolBatchCount(), runs) << "a tool ran";
   EXPECT_FALSE(os::FileExists(scratch + "args.txt"));
   os::RemoveFile(database);
+}
+
+TEST_F(ScriptedValidation, AToolThatFailsWithoutALogIsNeverAClean) {
+  const std::string noResult = "Программа сервера \"" + os::ExtractFileName(paths::Gfix()) +
+                               "\" завершилась, не сообщив о результатах своей работы (код "
+                               "завершения: ";
+  // An empty log and a failing exit status.
+  os::SetEnv("VELMAR_ECHO_QUIET", "1");
+  os::SetEnv("VELMAR_ECHO_EXIT", "1");
+  EXPECT_EQ(Failure(), std::make_pair(std::string("Exception"),
+                                      noResult + "1).\r\nВероятно, она не смогла подключиться к "
+                                                 "серверу базы данных."));
+  // No log written at all (a folder stands in its place), whatever the status says.
+  ASSERT_TRUE(os::ForceDirectories(paths::ToolLog() + os::PathDelimiter() + "sub"));
+  const auto [className, message] = Failure();
+  EXPECT_EQ(className, "Exception");
+  EXPECT_EQ(message.rfind(noResult, 0), 0u) << message;
+  std::filesystem::remove_all(FsPath(paths::ToolLog()));
+  // An empty log with a status of 0 is the tool's word that it found nothing.
+  os::SetEnv("VELMAR_ECHO_EXIT", "0");
+  EXPECT_NO_THROW(ValidateDatabase(database));
 }
 
 TEST_F(ScriptedValidation, ChecksTheToolThenTheDatabaseThenTheWorkDirectory) {

@@ -30,6 +30,14 @@ TEST(ValidationReport, ReplacesTheFirstOccurrenceOfEveryHeadingOnly) {
             "Number of record level errors\r\n");
 }
 
+// Firebird 3's warning counters stand beside the error counters.
+TEST(ValidationReport, GivesTheWarningCountersRussianHeadingsToo) {
+  EXPECT_EQ(ValidationReport("\tNumber of record level warnings\t: 2\n"
+                             "\tNumber of inventory page warnings\t: 9\n"),
+            "\tКол-во предупреждений в записях\t: 2\r\n"
+            "\tКол-во предупреждений на страницах учета страниц\t: 9\r\n");
+}
+
 TEST(ValidationReport, KeepsOtherTextAndCaseAndEndsEveryLineWithCrLf) {
   EXPECT_EQ(
       ValidationReport("file /x/y.fdb is not a valid database\r\nSUMMARY OF VALIDATION ERRORS"),

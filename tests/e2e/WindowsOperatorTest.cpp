@@ -224,8 +224,8 @@ TEST_F(WindowsOperator, ASecondCopyRefusesBothButtonsWhileTheFirstChecks) {
     ASSERT_TRUE(box) << "the second copy said nothing";
     EXPECT_EQ(box->title, "Внимание!");
     EXPECT_EQ(MessageBoxText(box->title),
-              "Проверка или ремонт базы данных уже выполняется другой копией программы.\r\n"
-              "Дождитесь ее завершения и повторите попытку.");
+              "Проверка или ремонт базы данных уже выполняется другим экземпляром программы.\r\n"
+              "Дождитесь его завершения и повторите попытку.");
     ASSERT_TRUE(second.Answer(*box, "Return"));
   };
   ASSERT_TRUE(second.ClickCheck());

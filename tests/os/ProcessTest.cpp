@@ -42,6 +42,7 @@ TEST(Process, WaitReturnsAsSoonAsTheScriptEnds) {
   std::uint64_t start = os::MonotonicMs();
   EXPECT_FALSE(process->Wait(100));
   EXPECT_GE(os::MonotonicMs() - start, 95u);
+  EXPECT_EQ(process->ExitStatus(), std::nullopt);
 
   dir.Put("prompt.go", "");
   ASSERT_TRUE(WaitForFile(dir / "prompt.done", 20000));
@@ -58,6 +59,7 @@ TEST(Process, WaitReturnsAsSoonAsTheScriptEnds) {
   EXPECT_TRUE(process->Wait(5000));
   EXPECT_TRUE(process->Wait(0));
   EXPECT_LT(os::MonotonicMs() - start, 50u);
+  EXPECT_EQ(process->ExitStatus(), 0);
 }
 
 TEST(Process, ALongWaitEndsWithTheProcessNotWithTheTimeOut) {

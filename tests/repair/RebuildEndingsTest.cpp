@@ -5,20 +5,27 @@
 // rebuilt file.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
 #include <mutex>
 
 #include "os/Files.h"
 #include "progress/ProgressViewer.h"
+#include "repair/RebuildDatabase.h"
 #include "server/FixedPaths.h"
 #include "tests/check/HeldAttachment.h"
 #include "tests/repair/RepairSandbox.h"
 #include "tests/repair/RepairTestCommon.h"
+#include "tests/support/SmallVolume.h"
 #include "tests/support/TestDatabase.h"
 
 using namespace repairtest;
 
 namespace {
+
+// Before main, while the process has a single thread: the small volume must be the server's
+// too.
+const bool kSharesServerMounts = testsupport::JoinServerMounts();
 
 class RebuildEnding : public ::testing::Test {
  protected:
@@ -119,7 +126,7 @@ std::string Replaced(std::string text, const std::string& what, const std::strin
 }
 
 const std::string kInUse =
-    "Невозможно выполнить проверку базы данных, т.к. в данный момент база данных "
+    "Невозможно выполнить ремонт базы данных, т.к. в данный момент база данных "
     "используется другим приложением";
 
 std::string DeleteByHandMessage(const std::string& db, const std::string& restored) {
@@ -270,9 +277,11 @@ TEST_P(RebuiltFileRefused, LeavesTheDatabaseAndTheSafetyCopy) {
                               : std::string(c.tool) == "gbak"
                                   ? RestoreFailedText()
                                   : "Восстановленная база данных не прошла проверку!\r\n"
-                                    "Файл базы данных оставлен без изменений.\r\n"
-                                    "Подробности смотрите в логах:\r\n" +
-                                        SessionLogPath() + "\r\n" + ServerLogPath();
+                                    "Файл базы данных не заменен, но изменен маркировкой "
+                                    "поврежденных страниц.\r\nВосстановленная база данных: " +
+                                        Restored() + "\r\nКопия базы данных до ремонта: " + Copy() +
+                                        "\r\nПодробности смотрите в логах:\r\n" + SessionLogPath() +
+                                        "\r\n" + ServerLogPath();
   ASSERT_TRUE(error) << "the repair reported success";
   EXPECT_EQ(*error, message);
   EXPECT_EQ(os::IdentityOf(Db()), identity_) << "the database file was replaced";
@@ -314,6 +323,33 @@ INSTANTIATE_TEST_SUITE_P(
                     "esac; fi\n",
                     false, "Проверка восстановленной базы данных не пройдена:\r\n*"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A restore that runs out of room is a full disk, not a damaged database; its partial file
+// would only keep the space the operator has to free.
+TEST_F(RebuildEnding, ARestoreOutOfRoomNamesTheDiskAndRemovesItsPartialFile) {
+  if (!kSharesServerMounts)
+    GTEST_SKIP() << "cannot share the server's mounts (not root?)";
+  const auto size = static_cast<std::uint64_t>(std::filesystem::file_size(Db()));
+  testsupport::SmallVolume volume(sandbox_->DataDir() + "/small", size + size / 2);
+  ASSERT_TRUE(volume.Ok());
+  const std::string db = volume.Folder() + "/VELMAR.FDB";
+  std::filesystem::copy_file(Db(), db);
+  ScriptedDialogs dialogs;
+  try {
+    RebuildDatabase(dialogs, db, RebuildOptions{});
+    FAIL() << "the rebuild fitted";
+  } catch (const Exception& e) {
+    EXPECT_EQ(e.Message(),
+              "Не хватает места на диске: сервер базы данных не смог записать файл\r\n\"" +
+                  volume.Folder() +
+                  "/VELMAR.db_restored1\".\r\nОсвободите место на диске и повторите попытку.");
+  }
+  EXPECT_TRUE(dialogs.Boxes().empty()) << dialogs.Transcript();
+  EXPECT_FALSE(Exists(volume.Folder() + "/VELMAR.db_restored1"));
+  EXPECT_FALSE(Exists(volume.Folder() + "/VELMAR.db_backup1"));
+  // The backup's attachment stamps the header page; the file stays whole and in place.
+  EXPECT_EQ(std::filesystem::file_size(db), size);
+}
 
 TEST_F(RebuildEnding, ARestoredFileThatCannotBeRenamedIsLeftCompleteBesideTheSafetyCopy) {
   std::string why;

@@ -214,9 +214,11 @@ TEST_F(RepairUnderWindows, AFullRepairEndsWithTheSuccessBoxAndTheRebuiltFileInPl
   const auto mend = calls.find("gfix\t-mend\t127.0.0.1/3050:" + kDb);
   const auto check = calls.find("gfix\t-v\t-full");
   const auto backup = calls.find("gbak\t-b\t-v\t-ig\t-g\t-se\t127.0.0.1/3050:service_mgr\t" + kDb +
-                                 "\t" + kBackup + "\t-user\tSYSDBA\t-pass\tstandin\n");
+                                 "\t" + kBackup + "\n");
   const auto restore = calls.find("gbak\t-c\t-v\t-se\t127.0.0.1/3050:service_mgr\t" + kBackup +
-                                  "\t" + kRestored + "\t-user\tSYSDBA\t-pass\tstandin\n");
+                                  "\t" + kRestored + "\n");
+  // The login travels in the tools' environment, never among their arguments.
+  EXPECT_EQ(calls.find("-pass"), std::string::npos) << calls;
   const auto proof = calls.find("gfix\t-v\t-full\t127.0.0.1/3050:" + kRestored);
   EXPECT_TRUE(mend < check && check < backup && backup < restore && restore < proof) << calls;
   EXPECT_NE(proof, std::string::npos) << "the restored file was not validated";
@@ -230,7 +232,10 @@ TEST_F(RepairUnderWindows, ARestoredFileTheValidationCondemnsDoesNotReplaceTheDa
 
   const std::string message =
       "Восстановленная база данных не прошла проверку!\r\n"
-      "Файл базы данных оставлен без изменений.\r\n"
+      "Файл базы данных не заменен, но изменен маркировкой поврежденных страниц.\r\n"
+      "Восстановленная база данных: " +
+      kRestored + "\r\nКопия базы данных до ремонта: " + kCopy +
+      "\r\n"
       "Подробности смотрите в логах:\r\n"
       "C:\\KORA\\LogFiles\\VelmarDBRepair.log\r\n"
       "C:\\KORA\\FIREBIRD\\firebird.log";
@@ -593,7 +598,7 @@ TEST_F(RepairWithTheServersTools, ADatabaseAnotherProgramHasAttachedStopsTheRepa
   CloseHandle(held);
 
   const std::string message =
-      "Невозможно выполнить проверку базы данных, т.к. в данный момент база данных "
+      "Невозможно выполнить ремонт базы данных, т.к. в данный момент база данных "
       "используется другим приложением";
   ASSERT_TRUE(error) << "the repair went through under the other program";
   EXPECT_EQ(*error, message);

@@ -13,6 +13,7 @@
 #include "server/FixedPaths.h"
 #include "tests/repair/RepairSandbox.h"
 #include "tests/repair/RepairTestCommon.h"
+#include "tests/support/SmallVolume.h"
 #include "tests/support/TestDatabase.h"
 
 using namespace repairtest;
@@ -307,9 +308,9 @@ TEST_F(ReplacingAnOldFile, AnOldFileThatCannotBeDeletedIsReported) {
 // a safety copy under such a name, or a database bearing one, would be deleted with them.
 TEST_F(SafetyCopy, TheRepairsOwnFileNamesAreRefusedBeforeAnythingIsChanged) {
   const fs::path data(sandbox_->DataDir());
-  for (const std::string& chosen :
-       {(data / "VELMAR.db_restored1").string(),
-        (data / ".." / data.filename() / "VELMAR.db_backup1").string(), paths::ToolLog()}) {
+  for (const std::string& chosen : {(data / "VELMAR.db_restored1").string(),
+                                    (data / ".." / data.filename() / "VELMAR.db_backup1").string(),
+                                    paths::ToolLog(), (data / "VELMAR.db_backup").string()}) {
     ScriptedDialogs dialogs;
     dialogs.Save(chosen);
     const auto error = RunRepair(*sandbox_, dialogs);
@@ -337,6 +338,40 @@ TEST_F(SafetyCopy, TheRepairsOwnFileNamesAreRefusedBeforeAnythingIsChanged) {
   EXPECT_TRUE(dialogs.Events().empty());
   EXPECT_EQ(ReadBytes(restored), original_);
   EXPECT_EQ(ReadBytes(Db()), original_);
+}
+
+// The copy takes the database's size on its volume, the backup and the restored file twice
+// that beside the database; a volume without that room stops the repair before it starts.
+TEST_F(SafetyCopy, AVolumeWithoutRoomIsNamedBeforeAnythingIsCopied) {
+  const auto size = static_cast<std::uint64_t>(fs::file_size(Db()));
+  const std::string kb = std::to_string((size + 1023) / 1024) + " КБ";
+  const auto refusal = [](const std::string& volume, const std::string& needed) {
+    return "Недостаточно места на диске \"" + volume + "\" для ремонта базы данных:\r\nнужно " +
+           needed + ", свободно ";
+  };
+  testsupport::SmallVolume copyVolume(sandbox_->Root() + "/small copy", size / 2);
+  ASSERT_TRUE(copyVolume.Ok()) << "cannot mount a tmpfs (not root?)";
+  ScriptedDialogs dialogs;
+  dialogs.Save(copyVolume.Folder() + "/VELMAR_BACKUP.FDB");
+  auto error = RunRepair(*sandbox_, dialogs);
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->rfind(refusal(copyVolume.Folder(), kb), 0), 0u) << *error;
+  EXPECT_TRUE(fs::is_empty(copyVolume.Folder()));
+
+  testsupport::SmallVolume dataVolume(sandbox_->Root() + "/small data", size + size / 2);
+  ASSERT_TRUE(dataVolume.Ok());
+  const std::string db = dataVolume.Folder() + "/VELMAR.FDB";
+  fs::copy_file(Db(), db);
+  ScriptedDialogs again;
+  again.Save(sandbox_->DefaultSafetyCopy());
+  error = RunRepairOn(db, again);
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->rfind(
+                refusal(dataVolume.Folder(), std::to_string((2 * size + 1023) / 1024) + " КБ"), 0),
+            0u)
+      << *error;
+  EXPECT_EQ(ReadBytes(db), original_);
+  EXPECT_FALSE(Exists(sandbox_->DefaultSafetyCopy()));
 }
 
 }  // namespace

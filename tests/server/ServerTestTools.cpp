@@ -18,9 +18,9 @@ void ForgetEchoToolSettings() {
 }
 
 bool RunScriptDirectly(const std::string& scriptPath, const std::string& commandLine,
-                       unsigned timeoutMs) {
+                       const os::EnvironmentVariables& environment, unsigned timeoutMs) {
   WriteToolScript(scriptPath, commandLine);
-  std::unique_ptr<os::Process> process = os::Process::StartHiddenScript(scriptPath);
+  std::unique_ptr<os::Process> process = os::Process::StartHiddenScript(scriptPath, environment);
   if (!process)
     return false;
   const bool ended = process->Wait(timeoutMs);

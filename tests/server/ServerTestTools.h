@@ -2,7 +2,9 @@
 #pragma once
 
 #include <string>
+
 #include <vector>
+#include "os/Process.h"
 
 #include "tests/support/KoraSandbox.h"
 
@@ -11,8 +13,10 @@ std::string EchoToolPath();
 // Clears what earlier tests told the stand-in tool to do (sleep, markers, exit code).
 void ForgetEchoToolSettings();
 // Runs `commandLine` through a script written as the runner writes it, without a progress
-// window, and waits for its end (at most `timeoutMs`). Returns false on a time-out.
+// window, with `environment` set, and waits for its end (at most `timeoutMs`). Returns false
+// on a time-out.
 bool RunScriptDirectly(const std::string& scriptPath, const std::string& commandLine,
+                       const os::EnvironmentVariables& environment = {},
                        unsigned timeoutMs = 20000);
 // The lines of a file (CR LF, CR or LF), without the line breaks.
 std::vector<std::string> FileLines(const std::string& path);

@@ -84,20 +84,21 @@ TEST_F(ToolRunner, WaitsForTheToolAndPassesItsArgumentsUnchanged) {
   os::SetEnv("VELMAR_ECHO_SLEEP_MS", "400");
   const std::string log = scratch + "tool.log";
   const std::uint64_t start = os::MonotonicMs();
-  RunToolBatch(
-      ValidationCommand(EchoToolPath(), ToolLogin{31050, "p%w&x"}, scratch + "Ба за.fdb", log),
-      kCaption);
+  const ToolLogin login{31050, "p%w&x"};
+  EXPECT_EQ(RunToolBatch(ValidationCommand(EchoToolPath(), login, scratch + "Ба за.fdb", log),
+                         kCaption, LoginEnvironment(login)),
+            0);
   EXPECT_GE(os::MonotonicMs() - start, 400u);
   EXPECT_EQ(FileLines(log),
             (std::vector<std::string>{"-v", "-full", "127.0.0.1/31050:" + scratch + "Ба за.fdb",
-                                      "-user", "SYSDBA", "-pass", "p%w&x", "echo tool: done"}));
+                                      "ISC_USER=SYSDBA", "ISC_PASSWORD=p%w&x", "echo tool: done"}));
 }
 
 TEST_F(ToolRunner, ReturnsNormallyForASilentToolThatFails) {
   os::SetEnv("VELMAR_ECHO_QUIET", "1");
   os::SetEnv("VELMAR_ECHO_EXIT", "3");
   os::SetEnv("VELMAR_ECHO_MARKER", scratch + "ended");
-  EXPECT_NO_THROW(RunToolBatch(EchoCommand("-v", scratch + "tool.log"), kCaption));
+  EXPECT_EQ(RunToolBatch(EchoCommand("-v", scratch + "tool.log"), kCaption), 3);
   EXPECT_TRUE(os::FileExists(scratch + "ended"));
   EXPECT_EQ(os::ReadWholeFile(scratch + "tool.log"), "");
   EXPECT_TRUE(BatchFilesInWorkDirectory().empty());

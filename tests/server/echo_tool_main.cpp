@@ -8,6 +8,7 @@
 //   VELMAR_ECHO_TEXT       write the bytes of this file instead of the arguments
 //   VELMAR_ECHO_ARGS       also write the arguments, one a line, into this file
 //   VELMAR_ECHO_EXIT       exit with this code (0 when unset)
+// ISC_USER and ISC_PASSWORD, when set, follow the arguments as NAME=value lines.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -43,6 +44,23 @@ std::vector<std::string> Arguments(int argc, char** argv) {
     args.emplace_back(argv[i]);
 #endif
   return args;
+}
+
+// A variable of the environment in UTF-8 (on Windows read wide, so nothing is lost).
+std::string Utf8Env(const char* name) {
+#ifdef _WIN32
+  const std::wstring wideName(name, name + std::char_traits<char>::length(name));
+  const wchar_t* wide = _wgetenv(wideName.c_str());
+  if (wide == nullptr)
+    return {};
+  const int size = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+  std::string utf8(size > 0 ? size - 1 : 0, '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8.data(), size, nullptr, nullptr);
+  return utf8;
+#else
+  const char* value = std::getenv(name);
+  return value ? value : "";
+#endif
 }
 
 const char* Env(const char* name) {
@@ -85,6 +103,9 @@ int main(int argc, char** argv) {
   } else if (!Env("VELMAR_ECHO_QUIET")) {
     for (const std::string& arg : args)
       std::printf("%s\n", arg.c_str());
+    for (const char* name : {"ISC_USER", "ISC_PASSWORD"})
+      if (!Utf8Env(name).empty())
+        std::printf("%s=%s\n", name, Utf8Env(name).c_str());
     std::fflush(stdout);
     std::fprintf(stderr, "echo tool: done\n");
   }

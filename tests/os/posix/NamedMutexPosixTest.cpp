@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "os/NamedMutex.h"
@@ -48,6 +49,31 @@ TEST(PosixNamedMutex, GlobalPrefixNamesTheSameMutexAndLongNamesWork) {
   longTwo->Lock();  // different names, even when both are far too long for a file name
   longTwo->Unlock();
   longOne->Unlock();
+}
+
+// A lock file another account left behind, which this one may only read, still serves.
+TEST(PosixNamedMutex, AnotherAccountsReadOnlyLeftoverDoesNotBlock) {
+  if (::geteuid() != 0)
+    GTEST_SKIP() << "needs root to act as another account";
+  const std::string base = "velmar-test-leftover-" + std::to_string(os::CurrentProcessId());
+  ASSERT_TRUE(Create(base));  // makes the directory and the file
+  const std::string path = "/tmp/.velmar-mutex/" + base + ".lock";
+  ASSERT_EQ(::chmod(path.c_str(), 0644), 0);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+      ::_exit(2);
+    auto mutex = os::NamedMutex::Create(base, nullptr);
+    if (!mutex)
+      ::_exit(1);
+    mutex->Lock();
+    mutex->Unlock();
+    ::_exit(0);
+  }
+  int status = -1;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  ::unlink(path.c_str());
 }
 
 }  // namespace
