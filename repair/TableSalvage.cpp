@@ -98,8 +98,10 @@ std::string QuestionText(const std::vector<std::string>& tables, const std::stri
 }  // namespace salvage
 
 void RebuildSavingWhatCan(OperatorDialogs& dialogs, const std::string& databaseFile,
-                          const std::string& safetyCopy, RowReport& report) {
+                          const std::string& workFile, const std::string& safetyCopy,
+                          RowReport& report) {
   RebuildOptions options;
+  options.workFile = workFile;
   // The figures go to the log before the replacement, so that they are there even when the
   // operator has to put the rebuilt file in place by hand.
   options.beforeReplacement = [&report](const std::string& restoredFile) {
@@ -115,7 +117,7 @@ void RebuildSavingWhatCan(OperatorDialogs& dialogs, const std::string& databaseF
     } catch (const EBackupUnfinished&) {
       if (attempt >= salvage::kMostSalvageAttempts)
         throw;
-      const rowcount::TableRowCounts mended = CountRowsForRepair(databaseFile);
+      const rowcount::TableRowCounts mended = CountRowsForRepair(workFile);
       const std::vector<std::string> unreadable = salvage::NewlyUnreadable(mended, skipped);
       if (unreadable.empty())
         throw;
