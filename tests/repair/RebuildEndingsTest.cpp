@@ -9,6 +9,8 @@
 #include <memory>
 #include <mutex>
 
+#include "app/MainWindowView.h"
+#include "app/Unit1.h"
 #include "os/Files.h"
 #include "progress/ProgressViewer.h"
 #include "repair/Leftovers.h"
@@ -436,6 +438,46 @@ TEST_P(KilledBetweenSteps, TheNextStartFindsAWayBack) {
 INSTANTIATE_TEST_SUITE_P(Kill, KilledBetweenSteps,
                          ::testing::Values(KillCase{"taken", false}, KillCase{"replaced", true}),
                          [](const auto& info) { return std::string(info.param.step); });
+
+class FileFieldOnly : public MainWindowView {
+ public:
+  explicit FileFieldOnly(std::string file) : file_(std::move(file)) {}
+  std::string FileName() const override { return file_; }
+  void SetFileName(const std::string& file) override { file_ = file; }
+  int ActivePage() const override { return 1; }
+  void SetActivePage(int) override {}
+
+ private:
+  std::string file_;
+};
+
+// Esc during the restore leaves gbak writing (until the test lets it end): a new click is
+// refused meanwhile, so nothing copies or replaces a file that is still being written.
+TEST_F(RebuildEnding, ANewRunWhileACancelledRestoreStillRunsIsRefused) {
+  const std::string release = sandbox_->Root() + "/release";
+  sandbox_->ReplaceTool("gbak", "if [ \"$1\" = -c ]; then while [ ! -e '" + release +
+                                    "' ]; do sleep 0.05; done; fi\nexec /usr/bin/gbak \"$@\"\n");
+  SetViewerCycleHook([](TProgressViewer& viewer) {
+    if (viewer.GetCaption() == "Восстановление из резервной копии...")
+      viewer.Cancel();
+  });
+  FileFieldOnly view(Db());
+  ScriptedDialogs dialogs;
+  dialogs.Save(Copy()).Error("Прервано пользователем!");
+  TForm1 form(view, dialogs);
+  form.ClickRepair();
+  SetViewerCycleHook(nullptr);
+  const std::string copied = ReadBytes(Copy());
+
+  dialogs.Box(DialogResult::Ok, {.caption = "Внимание!",
+                                 .textContains = "еще не завершила работу с базой данных",
+                                 .buttons = DialogButtons::Ok});
+  form.ClickRepair();
+  WriteBytes(release, "");
+  EXPECT_EQ(dialogs.SaveRequests().size(), 1u) << "the second run got as far as the copy";
+  EXPECT_EQ(ReadBytes(Copy()), copied);
+  EXPECT_EQ(os::IdentityOf(Db()), identity_);
+}
 
 TEST_F(RebuildEnding, EscDuringTheRecheckDoesNotStopTheRepair) {
   sandbox_->ReplaceTool("gfix",
