@@ -284,8 +284,8 @@ TEST_F(WindowsOperator, RepairEndsWithTheSuccessBoxAndTheRebuiltFileInPlace) {
           "Восстановление из резервной копии прошло успешно!",
           "Не удалось подсчитать записи в таблицах базы данных \"" + restored + "\"" + noClient,
           "Будет выполнена попытка заменить файл \"" + kDb + "\" на \"" + restored + "\"",
-          "Файл успешно удален: " + kDb,
           "Файл \"" + restored + "\" успешно переименован в \"" + kDb + "\"",
+          "Файл успешно удален: " + kDb.substr(0, kDb.rfind('.')) + ".db_repair1",
           "Ремонт базы данных успешно завершен!",
       }));
   // The rebuilt file validates clean with the server's own gfix and keeps the untouched table.
