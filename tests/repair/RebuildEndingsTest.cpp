@@ -4,6 +4,8 @@
 // tool run. Whatever happens, the operator is never left without both the database and the
 // rebuilt file.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <memory>
@@ -477,6 +479,22 @@ TEST_F(RebuildEnding, ANewRunWhileACancelledRestoreStillRunsIsRefused) {
   EXPECT_EQ(dialogs.SaveRequests().size(), 1u) << "the second run got as far as the copy";
   EXPECT_EQ(ReadBytes(Copy()), copied);
   EXPECT_EQ(os::IdentityOf(Db()), identity_);
+}
+
+// The server writes the rebuilt file as its own user: it takes the old file's owner, group
+// and mode before it takes the old file's name.
+TEST_F(RebuildEnding, TheRebuiltFileKeepsTheOldFilesOwnerAndMode) {
+  ASSERT_EQ(::chown(Db().c_str(), 4321, 4322), 0);
+  ASSERT_EQ(::chmod(Db().c_str(), 0604), 0);
+  ScriptedDialogs dialogs;
+  dialogs.Save(Copy()).Box(DialogResult::Ok, SuccessBox());
+  ASSERT_EQ(RunRepair(*sandbox_, dialogs), std::nullopt) << dialogs.Transcript();
+  EXPECT_NE(os::IdentityOf(Db()), identity_) << "the database file was not replaced";
+  struct stat info {};
+  ASSERT_EQ(::stat(Db().c_str(), &info), 0);
+  EXPECT_EQ(info.st_uid, 4321u);
+  EXPECT_EQ(info.st_gid, 4322u);
+  EXPECT_EQ(info.st_mode & 07777, 0604u);
 }
 
 TEST_F(RebuildEnding, EscDuringTheRecheckDoesNotStopTheRepair) {
