@@ -274,7 +274,8 @@ TEST_F(WindowsOperator, RepairEndsWithTheSuccessBoxAndTheRebuiltFileInPlace) {
       (std::vector<std::string>{
           "Начало ремонта базы данных: " + kDb,
           "Сделана копия файла базы данных: " + kSafetyCopy,
-          "Не удалось подсчитать записи в таблицах базы данных \"" + kDb + "\"" + noClient,
+          "Не удалось подсчитать записи в таблицах базы данных \"" + kDb.substr(0, kDb.rfind('.')) +
+              ".db_repair1\"" + noClient,
           "Будет сделана маркировка поврежденных страниц",
           "Маркировка поврежденных страниц завершена",
           "Будет сделана повторная проверка с помощью gfix",
