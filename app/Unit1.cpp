@@ -9,10 +9,12 @@
 #include "log/SessionLog.h"
 #include "os/Files.h"
 #include "progress/ProgressViewer.h"
+#include "repair/Leftovers.h"
 #include "repair/RepairWorkflow.h"
 #include "server/FBUtils.h"
 #include "server/FbServiceClientLibrary.h"
 #include "server/FixedPaths.h"
+#include "server/ToolRunner.h"
 
 TForm1::TForm1(MainWindowView& view, OperatorDialogs& dialogs) : view_(view), dialogs_(dialogs) {}
 
@@ -42,6 +44,14 @@ void TForm1::FormCreate() {
 void TForm1::FormShow() {
   if (std::optional<std::string> stored = form_storage::LoadFileName())
     view_.SetFileName(*stored);
+  // Only while no other copy works: its scripts and files are not leftovers.
+  try {
+    if (const std::unique_ptr<TWorkMutexHold> hold = TryHoldWorkMutex())
+      CheckRepairLeftovers(dialogs_, view_.FileName());
+  } catch (const std::exception& e) {
+    if (log_)
+      log_->Write(e.what(), llError);
+  }
 }
 
 void TForm1::FormClose() {
@@ -69,24 +79,51 @@ void ShowBusyBox(OperatorDialogs& dialogs) {
 
 }  // namespace
 
-void TForm1::btnCheckDBClick() {
-  const std::unique_ptr<TWorkMutexHold> hold = TryHoldWorkMutex();
-  if (!hold) {
-    ShowBusyBox(dialogs_);
-    return;
+std::unique_ptr<TWorkMutexHold> TForm1::HoldWork() {
+  if (lingeringHold_) {
+    if (ToolsStillRunning()) {
+      dialogs_.ShowMessage("Внимание!",
+                           "Программа сервера, запущенная прерванной проверкой или ремонтом,\r\n"
+                           "еще не завершила работу с базой данных.\r\n"
+                           "Дождитесь ее завершения и повторите попытку.",
+                           DialogButtons::Ok, DialogIcon::Warning);
+      return nullptr;
+    }
+    return std::move(lingeringHold_);
   }
-  WorkflowContext context{dialogs_, [this] { return view_.FileName(); }};
-  CheckDatabase(context);
+  std::unique_ptr<TWorkMutexHold> hold = TryHoldWorkMutex();
+  if (!hold)
+    ShowBusyBox(dialogs_);
+  return hold;
+}
+
+void TForm1::RunUnderWorkLock(const std::function<void()>& workflow) {
+  std::unique_ptr<TWorkMutexHold> hold = HoldWork();
+  if (!hold)
+    return;
+  try {
+    workflow();
+  } catch (...) {
+    if (ToolsStillRunning())
+      lingeringHold_ = std::move(hold);
+    throw;
+  }
+  if (ToolsStillRunning())
+    lingeringHold_ = std::move(hold);
+}
+
+void TForm1::btnCheckDBClick() {
+  RunUnderWorkLock([this] {
+    WorkflowContext context{dialogs_, [this] { return view_.FileName(); }};
+    CheckDatabase(context);
+  });
 }
 
 void TForm1::btnRepairDBClick() {
-  const std::unique_ptr<TWorkMutexHold> hold = TryHoldWorkMutex();
-  if (!hold) {
-    ShowBusyBox(dialogs_);
-    return;
-  }
-  WorkflowContext context{dialogs_, [this] { return view_.FileName(); }};
-  RepairDatabase(context);
+  RunUnderWorkLock([this] {
+    WorkflowContext context{dialogs_, [this] { return view_.FileName(); }};
+    RepairDatabase(context);
+  });
 }
 
 void TForm1::RunHandler(const std::function<void()>& handler) {

@@ -11,6 +11,7 @@
 #include "check/OperatorDialogs.h"
 
 class THuxLogger;
+class TWorkMutexHold;
 
 class TForm1 {
  public:
@@ -47,7 +48,14 @@ class TForm1 {
   OperatorDialogs& Dialogs() { return dialogs_; }
 
  private:
+  // The work lock for a click, or nullptr after telling the operator why not.
+  std::unique_ptr<TWorkMutexHold> HoldWork();
+  // Runs a workflow under the work lock; a tool its cancel left running keeps the lock.
+  void RunUnderWorkLock(const std::function<void()>& workflow);
+
   MainWindowView& view_;
   OperatorDialogs& dialogs_;
   std::unique_ptr<THuxLogger> log_;
+  // Held on after a workflow while a tool it started still runs.
+  std::unique_ptr<TWorkMutexHold> lingeringHold_;
 };

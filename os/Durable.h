@@ -16,6 +16,8 @@ bool FlushFile(const std::string& path);
 bool FlushFolder(const std::string& path);
 // Gives `from` the name `to` in one step, replacing a file already at `to`: at any moment
 // `to` names either the old file or the new one. Both must be in one folder (one volume).
+// On Windows a sharing violation (a scanner looking into either file) is retried for a few
+// seconds.
 bool RenameReplacing(const std::string& from, const std::string& to);
 
 }  // namespace os

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string>
 
 namespace os {
 
@@ -9,6 +11,8 @@ struct LocalTime {
   int year, month, day, hour, minute, second, millisecond;
 };
 LocalTime LocalTimeNow();
+// When the file was last written, in local time; empty when it cannot be read.
+std::optional<LocalTime> FileWriteTime(const std::string& path);
 
 // Milliseconds from an arbitrary start, monotonic.
 std::uint64_t MonotonicMs();

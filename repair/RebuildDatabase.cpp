@@ -8,12 +8,15 @@
 #include "log/HuxLogger.h"
 #include "log/SessionLog.h"
 #include "os/CodePage.h"
+#include "os/Durable.h"
 #include "os/Exception.h"
 #include "os/FileLock.h"
 #include "os/Files.h"
 #include "os/Format.h"
+#include "os/Ownership.h"
 #include "os/SystemError.h"
 #include "progress/ProgressViewer.h"
+#include "repair/OutOfReach.h"
 #include "repair/RepairMessages.h"
 #include "repair/ToolLogText.h"
 #include "server/FBUtils.h"
@@ -118,19 +121,45 @@ void ProveRestoredFile(const std::string& restoredFile, const std::string& safet
   }
 }
 
+bool OperatorRetries(OperatorDialogs& dialogs, const std::string& databaseFile,
+                     const std::string& restoredFile, const std::string& why) {
+  return dialogs.ShowMessage(kOldFileCaption,
+                             Format(kRetryReplaceQuestion, {restoredFile, databaseFile, why}),
+                             DialogButtons::YesNo, DialogIcon::Warning,
+                             /*defaultButton=*/1) == DialogResult::Yes;
+}
+
+// One rename puts the rebuilt file at the database's path: at every moment the path names
+// the old database (or, while it is under its work name, nothing: a start-up puts it back)
+// or the rebuilt file. The old file is deleted only after.
 void Replace(OperatorDialogs& dialogs, const std::string& databaseFile,
-             const std::string& restoredFile) {
+             const std::string& restoredFile, const std::string& oldFile) {
   SessionLog().WriteFmt(kReplaceAttempt, {databaseFile, restoredFile}, llPlain);
-  // Deleting a file the server has open succeeds on Linux, and every later write of the
-  // program attached to it would go into the deleted file. The lock is refused while the
-  // server has the file open, and while it is held the server cannot open the old file.
-  const std::unique_ptr<os::FileLock> notInUse = os::FileLock::TryExclusive(databaseFile);
-  if (!notInUse || !os::RemoveFile(databaseFile))
-    throw Exception(Format(kDeleteOldByHand, {databaseFile, restoredFile, databaseFile}));
-  Record(kDeleted + databaseFile);
-  if (!os::RenameFile(restoredFile, databaseFile))
-    throw Exception(Format(kRenameByHand, {restoredFile, databaseFile}));
+  const std::string folder = os::ExtractFileDir(databaseFile);
+  const bool inPlace = oldFile == databaseFile;
+  // The server wrote the rebuilt file as its own user; the shop's programs need the old
+  // file's rights. Where the program may not give them (not root), the log says so.
+  if (!os::CopyOwnerAndMode(oldFile, restoredFile))
+    SessionLog().WriteFmt(kRightsNotCopied, {restoredFile, os::LastErrorText()}, llPlain);
+  for (;;) {
+    // Renaming over a file the server has open succeeds on Linux, and the attached programs
+    // would go on writing into the discarded file. The lock is refused while the server has
+    // it open, and while it is held the server cannot open it.
+    const std::unique_ptr<os::FileLock> notInUse =
+        inPlace ? os::FileLock::TryExclusive(databaseFile) : nullptr;
+    if ((!inPlace || notInUse) && os::RenameReplacing(restoredFile, databaseFile))
+      break;
+    if (!OperatorRetries(dialogs, databaseFile, restoredFile, os::LastErrorText()))
+      throw EReplaceByHand(Format(kDeleteOldByHand, {databaseFile, restoredFile, databaseFile}));
+  }
+  os::FlushFolder(folder);
   SessionLog().WriteFmt(kRenamed, {restoredFile, databaseFile}, llPlain);
+  RunRepairStepHook("replaced");
+  // A file left here is reported at the next start and refused by the next repair.
+  if (!inPlace && os::RemoveFile(oldFile)) {
+    os::FlushFolder(folder);
+    Record(kDeleted + oldFile);
+  }
   dialogs.ShowMessage(kSuccessCaption, kSuccessText, DialogButtons::Ok, DialogIcon::Information);
 }
 
@@ -157,8 +186,8 @@ std::string RestoredFilePath(const std::string& databaseFile) {
 
 bool NamesAScratchFile(const std::string& path, const std::string& databaseFile) {
   for (const std::string& scratch :
-       {IntermediateBackupPath(databaseFile), RestoredFilePath(databaseFile), paths::ToolLog(),
-        TrialBackupPath(databaseFile)}) {
+       {IntermediateBackupPath(databaseFile), RestoredFilePath(databaseFile),
+        WorkFilePath(databaseFile), paths::ToolLog(), TrialBackupPath(databaseFile)}) {
     if (os::SameTextLocale(path, scratch))
       return true;
     // The same folder may be spelled in many ways (relative, "..", a link).
@@ -173,10 +202,11 @@ bool NamesAScratchFile(const std::string& path, const std::string& databaseFile)
 void RebuildDatabase(OperatorDialogs& dialogs, const std::string& databaseFile,
                      const RebuildOptions& options) {
   const std::string backupFile = IntermediateBackupPath(databaseFile);
+  const std::string source = options.workFile.empty() ? databaseFile : options.workFile;
   RemoveLeftover(paths::ToolLog());
   RemoveLeftover(backupFile);
   const ToolLogin login = AskLogin();
-  const std::string backupCommand = BackupCommand(paths::Gbak(), login, databaseFile, backupFile,
+  const std::string backupCommand = BackupCommand(paths::Gbak(), login, source, backupFile,
                                                   paths::ToolLog(), options.skipDataPattern);
   try {
     Backup(backupCommand, LoginEnvironment(login), databaseFile, backupFile);
@@ -192,7 +222,7 @@ void RebuildDatabase(OperatorDialogs& dialogs, const std::string& databaseFile,
     ProveRestoredFile(restoredFile, options.safetyCopy);
     if (options.beforeReplacement)
       options.beforeReplacement(restoredFile);
-    Replace(dialogs, databaseFile, restoredFile);
+    Replace(dialogs, databaseFile, restoredFile, source);
   } catch (...) {
     CleanUp(backupFile);
     throw;

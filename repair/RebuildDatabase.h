@@ -20,6 +20,6 @@ std::string IntermediateBackupPath(const std::string& databaseFile);
 std::string RestoredFilePath(const std::string& databaseFile);
 
 // True when `path` names a file the repair of `databaseFile` makes and deletes (the two
-// above and the tool log) or the check deletes (its trial backup), in any letter case or
-// spelling of its folder.
+// above, the database's work name and the tool log) or the check deletes (its trial backup), in
+// any letter case or spelling of its folder.
 bool NamesAScratchFile(const std::string& path, const std::string& databaseFile);

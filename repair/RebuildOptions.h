@@ -19,8 +19,14 @@ struct RebuildOptions {
       afterFailedRestore;
   // The operator's safety copy, named when the rebuilt file cannot take the database's place.
   std::string safetyCopy;
+  // Where the database sits while the repair works on it (its work name); the backup reads
+  // it there and it is deleted once the rebuilt file has its path. Empty: at its own path.
+  std::string workFile;
 };
 
 // The backup stopped before its end (gbak's end marker is missing): typically a table that
 // cannot be read at all.
 VELMAR_DECLARE_EXCEPTION(EBackupUnfinished, Exception);
+// The rebuilt file could not take the database's place; the message tells the operator how
+// to do it by hand.
+VELMAR_DECLARE_EXCEPTION(EReplaceByHand, Exception);

@@ -10,6 +10,8 @@ namespace repairtext {
 inline constexpr const char* kStart = "Начало ремонта базы данных: ";
 inline constexpr const char* kGuardPrefix = "Ошибка функции ремонта базы данных: ";
 inline constexpr const char* kCopyMade = "Сделана копия файла базы данных: ";
+inline constexpr const char* kEarlierCopyKept =
+    "Прежняя копия файла базы данных сохранена под именем: ";
 inline constexpr const char* kMendStart = "Будет сделана маркировка поврежденных страниц";
 inline constexpr const char* kMendDone = "Маркировка поврежденных страниц завершена";
 inline constexpr const char* kRecheckStart = "Будет сделана повторная проверка с помощью gfix";
@@ -37,6 +39,8 @@ inline constexpr const char* kRestoreDone = "Восстановление из �
 inline constexpr const char* kReplaceAttempt =
     "Будет выполнена попытка заменить файл \"%s\" на \"%s\"";
 inline constexpr const char* kDeleted = "Файл успешно удален: ";
+inline constexpr const char* kRightsNotCopied =
+    "Не удалось передать файлу \"%s\" владельца и права старого файла базы данных: %s";
 inline constexpr const char* kRenamed = "Файл \"%s\" успешно переименован в \"%s\"";
 
 // Operator-facing errors.
@@ -49,6 +53,8 @@ inline constexpr const char* kCopyOntoItself = "Нельзя копироват�
 inline constexpr const char* kOldFileNotDeleted = "Не удалось удалить старый файл \"%s\": %s";
 inline constexpr const char* kCopyFailed =
     "Не удалось скопировать базу данных в файл файл \"%s\": %s";
+inline constexpr const char* kEarlierCopyNotKept =
+    "Не удалось сохранить прежнюю копию \"%s\" под именем \"%s\": %s";
 inline constexpr const char* kCopyOnScratchName =
     "Нельзя сохранить копию в файл \"%s\"!\r\n"
     "Файл с таким именем программа создает при ремонте и затем удаляет.\r\n"
@@ -68,6 +74,42 @@ inline constexpr const char* kDeleteOldByHand =
     "самостоятельно удалить старый файл \"%s\" и поместить на его\r\n"
     "место новый файл \"%s\". При этом файл необходимо переименовать!\r\n"
     "В результате имя файла должно быть: %s";
+// The database back at its path after a repair that did not replace it.
+inline constexpr const char* kPutBackByHand =
+    "Не удалось вернуть файл базы данных на место: %s\r\n"
+    "Вам придется самостоятельно переименовать файл \"%s\".\r\n"
+    "В результате имя файла должно быть: %s";
+inline constexpr const char* kTakeAwayFailed =
+    "Не удалось переименовать файл базы данных \"%s\" на время ремонта: %s";
+inline constexpr const char* kWorkFileLeft =
+    "Рядом с базой данных остался файл незавершенного ремонта:\r\n"
+    "\"%s\"\r\n"
+    "В нем база данных в том виде, в каком она была до замены.\r\n"
+    "Если база данных работает, перенесите этот файл в другую папку\r\n"
+    "и повторите ремонт.";
+// Shown at start-up after a repair that ended with its process.
+inline constexpr const char* kPutBackAtStart =
+    "Предыдущий ремонт базы данных был прерван.\r\n"
+    "Файл базы данных возвращен на место:\r\n"
+    "%s\r\n"
+    "Проверьте базу данных (кнопка \"Проверить\") и при необходимости\r\n"
+    "повторите ремонт.";
+inline constexpr const char* kPutBackAtStartRecord =
+    "Файл базы данных возвращен на место после прерванного ремонта: ";
+inline constexpr const char* kRestoredLeftAtStart =
+    "Файл базы данных не найден:\r\n"
+    "%s\r\n"
+    "Рядом с ним остался восстановленный файл прерванного ремонта:\r\n"
+    "%s\r\n"
+    "Если базу данных не переносили в другое место, переименуйте этот файл.\r\n"
+    "В результате имя файла должно быть: %s";
+// Asked when the rebuilt file cannot take the database's place (default No).
+inline constexpr const char* kRetryReplaceQuestion =
+    "Не удалось поместить восстановленный файл \"%s\"\r\n"
+    "на место файла базы данных \"%s\": %s\r\n"
+    "Закройте все программы Velmar на этом компьютере (или остановите\r\n"
+    "сервер Firebird) и повторите попытку.\r\n"
+    "Повторить попытку замены файла?";
 inline constexpr const char* kRenameByHand =
     "Восстановление базы данных завершено! Однако Вам придется\r\n"
     "самостоятельно переименовать файл \"%s\".\r\n"
@@ -99,6 +141,8 @@ inline constexpr const char* kSafetyCopySuffix = "_BACKUP.FDB";
 // Files beside the database.
 inline constexpr const char* kBackupExt = ".db_backup1";
 inline constexpr const char* kRestoredExt = ".db_restored1";
+// The database's own name while the repair works on it.
+inline constexpr const char* kWorkExt = ".db_repair1";
 
 // gbak's end markers.
 inline constexpr const char* kBackupEndMarker = "gbak:closing file, committing, and finishing.";

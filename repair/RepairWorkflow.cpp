@@ -1,6 +1,8 @@
 #include "repair/RepairWorkflow.h"
 
 #include <exception>
+#include <memory>
+#include <optional>
 
 #include "check/ValidateDatabase.h"
 #include "log/HuxLogger.h"
@@ -8,6 +10,8 @@
 #include "os/Exception.h"
 #include "os/Files.h"
 #include "os/Format.h"
+#include "repair/EarlierRepair.h"
+#include "repair/OutOfReach.h"
 #include "repair/RebuildDatabase.h"
 #include "repair/RepairMessages.h"
 #include "repair/RepairRowCounts.h"
@@ -84,19 +88,58 @@ void Recheck(const std::string& databaseFile) {
   }
 }
 
+// Going on would make a new safety copy of a file an earlier repair already mended.
+void ConfirmAfterUnfinished(OperatorDialogs& dialogs,
+                            const std::optional<UnfinishedRepair>& earlier) {
+  if (!earlier)
+    return;
+  const DialogResult answer =
+      dialogs.ShowMessage(kOldFileCaption, UnfinishedRepairQuestion(*earlier), DialogButtons::YesNo,
+                          DialogIcon::Warning, /*defaultButton=*/1);
+  if (answer != DialogResult::Yes)
+    throw Exception(kUserAborted);
+}
+
+// Every ending but the replacement puts the database back at its own path; when even that
+// fails, what to rename by hand matters more than the error that got here.
+void PutBackAfter(TDatabaseOutOfReach* away) {
+  if (away)
+    away->PutBack();
+}
+
 }  // namespace
 
 void RepairDatabase(WorkflowContext& context) {
-  Record(kStart + context.databaseFile());
+  const std::string databaseFile = context.databaseFile();
+  const std::optional<UnfinishedRepair> earlier = FindUnfinishedRepairInSessionLog(databaseFile);
+  Record(kStart + databaseFile);
+  std::unique_ptr<TDatabaseOutOfReach> away;
+  RowReport rows;
+  std::string safetyCopy;
   try {
-    CheckPrerequisites(context.databaseFile());
-    const std::string safetyCopy = MakeSafetyCopy(context.dialogs, context.databaseFile());
-    RowReport rows;
-    rows.SetBefore(CountRowsForRepair(context.databaseFile()));
-    Mend(context.databaseFile());
-    Recheck(context.databaseFile());
-    RebuildSavingWhatCan(context.dialogs, context.databaseFile(), safetyCopy, rows);
-    ReportRowLosses(context.dialogs, rows, context.databaseFile(), safetyCopy);
+    try {
+      CheckPrerequisites(databaseFile);
+      ConfirmAfterUnfinished(context.dialogs, earlier);
+      const SafetyCopyChoice choice = ChooseSafetyCopy(context.dialogs, databaseFile);
+      // From here to the replacement no other program can attach the database.
+      away = std::make_unique<TDatabaseOutOfReach>(databaseFile);
+      SaveSafetyCopy(choice, away->WorkFile());
+      safetyCopy = choice.path;
+      rows.SetBefore(CountRowsForRepair(away->WorkFile()));
+      Mend(away->WorkFile());
+      Recheck(away->WorkFile());
+      RebuildSavingWhatCan(context.dialogs, databaseFile, away->WorkFile(), safetyCopy, rows);
+      away->Settle();
+    } catch (const EReplaceByHand&) {
+      PutBackAfter(away.get());
+      // Losses are never hidden behind the instructions.
+      ReportRowLosses(context.dialogs, rows, databaseFile, safetyCopy);
+      throw;
+    } catch (...) {
+      PutBackAfter(away.get());
+      throw;
+    }
+    ReportRowLosses(context.dialogs, rows, databaseFile, safetyCopy);
     Record(kRepairDone);
   } catch (const Exception& e) {
     Record(kGuardPrefix + e.Message());

@@ -1,5 +1,7 @@
 #include "repair/SafetyCopy.h"
 
+#include <cstdio>
+
 #include "check/ValidateDatabase.h"
 #include "log/HuxLogger.h"
 #include "log/SessionLog.h"
@@ -10,6 +12,7 @@
 #include "os/Format.h"
 #include "os/Process.h"
 #include "os/SystemError.h"
+#include "os/Time.h"
 #include "progress/ProgressViewer.h"
 #include "repair/FreeSpace.h"
 #include "repair/RebuildDatabase.h"
@@ -27,11 +30,13 @@ bool IsTheDatabaseItself(const std::string& chosen, const std::string& databaseF
   return os::SameTextLocale(chosen, databaseFile) || os::SameFile(chosen, databaseFile);
 }
 
-// A path naming a backup is taken as the operator's own earlier copy and replaced without a
-// question; any other file might be a working database.
+// A path naming a backup is taken as the operator's own earlier copy: it is kept, without a
+// question; any other file might be a working database and is replaced only on a Yes.
+bool NamesABackup(const std::string& chosen) {
+  return os::UpperCase(chosen).find("BACKUP") != std::string::npos;
+}
+
 void ConfirmReplacing(OperatorDialogs& dialogs, const std::string& chosen) {
-  if (os::UpperCase(chosen).find("BACKUP") != std::string::npos)
-    return;
   const DialogResult answer = dialogs.ShowMessage(
       kOldFileCaption, Format(kOldFileQuestion, {chosen}), DialogButtons::YesNo, DialogIcon::None);
   if (answer != DialogResult::Yes)
@@ -50,7 +55,14 @@ std::string PartialCopyPath(const std::string& chosen) {
 // The copy is made under a name of its own and put on the disk before it takes the chosen
 // name in one rename: an earlier file there stays as it was until the copy is whole, and the
 // copy survives a power cut during the mend that follows.
-void CopyUnderViewer(const std::string& databaseFile, const std::string& chosen) {
+void KeepEarlierCopy(const std::string& chosen) {
+  const std::string kept = EarlierCopyName(chosen);
+  if (!os::RenameFile(chosen, kept))
+    throw Exception(Format(kEarlierCopyNotKept, {chosen, kept, os::LastErrorText()}));
+  SessionLog().Write(kEarlierCopyKept + kept, llPlain);
+}
+
+void CopyUnderViewer(const std::string& databaseFile, const std::string& chosen, bool keepEarlier) {
   const std::string partial = PartialCopyPath(chosen);
   auto* viewer = new TProgressViewer(kCopyCaption, /*showPercent=*/false, /*canCancel=*/false);
   const bool copied = os::CopyFileNoReplace(databaseFile, partial) && os::FlushFile(partial);
@@ -61,8 +73,16 @@ void CopyUnderViewer(const std::string& databaseFile, const std::string& chosen)
     // Windows refuses to copy a file another program has open for writing: a till attached
     // to the database. That is the in-use case the mend would find, in the operator's words.
     if (os::IsSharingViolation(error))
-      throw Exception(DatabaseInUseMessage());
+      throw Exception(repairtext::kDatabaseInUse);
     throw Exception(Format(kCopyFailed, {chosen, os::SystemErrorText(error)}));
+  }
+  if (keepEarlier && os::FileExists(chosen)) {
+    try {
+      KeepEarlierCopy(chosen);
+    } catch (...) {
+      os::RemoveFile(partial);
+      throw;
+    }
   }
   if (!os::RenameReplacing(partial, chosen)) {
     const int code = os::LastErrorCode();
@@ -88,22 +108,40 @@ SaveDialogSettings SafetyCopyDialogSettings(const std::string& databaseFile) {
   return settings;
 }
 
-std::string MakeSafetyCopy(OperatorDialogs& dialogs, const std::string& databaseFile) {
+std::string EarlierCopyName(const std::string& path) {
+  const std::string ext = os::ExtractFileExt(path);
+  const std::string stem = path.substr(0, path.size() - ext.size());
+  const os::LocalTime t = os::FileWriteTime(path).value_or(os::LocalTimeNow());
+  char stamp[32];
+  std::snprintf(stamp, sizeof stamp, "_%04d-%02d-%02d_%02d-%02d-%02d", t.year, t.month, t.day,
+                t.hour, t.minute, t.second);
+  std::string name = stem + stamp + ext;
+  for (int n = 2; os::FileExists(name) || os::DirectoryExists(name); ++n)
+    name = stem + stamp + "-" + std::to_string(n) + ext;
+  return name;
+}
+
+SafetyCopyChoice ChooseSafetyCopy(OperatorDialogs& dialogs, const std::string& databaseFile) {
   const std::optional<std::string> picked =
       dialogs.ShowSaveDialog(SafetyCopyDialogSettings(databaseFile));
   if (!picked)
     throw Exception(kUserAborted);
-  const std::string chosen = *picked;
-  if (IsTheDatabaseItself(chosen, databaseFile))
+  SafetyCopyChoice choice{*picked};
+  if (IsTheDatabaseItself(choice.path, databaseFile))
     throw Exception(kCopyOntoItself);
   // The rebuild deletes its own files beside the database and in the work folder.
-  if (NamesAScratchFile(chosen, databaseFile))
-    throw Exception(Format(kCopyOnScratchName, {chosen}));
+  if (NamesAScratchFile(choice.path, databaseFile))
+    throw Exception(Format(kCopyOnScratchName, {choice.path}));
+  EnsureRoomForRepair(databaseFile, choice.path);
+  if (os::FileExists(choice.path)) {
+    choice.keepEarlier = NamesABackup(choice.path);
+    if (!choice.keepEarlier)
+      ConfirmReplacing(dialogs, choice.path);
+  }
+  return choice;
+}
 
-  EnsureRoomForRepair(databaseFile, chosen);
-  if (os::FileExists(chosen))
-    ConfirmReplacing(dialogs, chosen);
-  CopyUnderViewer(databaseFile, chosen);
-  SessionLog().Write(kCopyMade + chosen, llPlain);
-  return chosen;
+void SaveSafetyCopy(const SafetyCopyChoice& choice, const std::string& source) {
+  CopyUnderViewer(source, choice.path, choice.keepEarlier);
+  SessionLog().Write(kCopyMade + choice.path, llPlain);
 }

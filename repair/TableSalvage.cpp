@@ -99,9 +99,11 @@ std::string QuestionText(const std::vector<std::string>& tables, const std::stri
 }  // namespace salvage
 
 void RebuildSavingWhatCan(OperatorDialogs& dialogs, const std::string& databaseFile,
-                          const std::string& safetyCopy, RowReport& report) {
+                          const std::string& workFile, const std::string& safetyCopy,
+                          RowReport& report) {
   RebuildOptions options;
   options.safetyCopy = safetyCopy;
+  options.workFile = workFile;
   // The figures go to the log before the replacement, so that they are there even when the
   // operator has to put the rebuilt file in place by hand.
   options.beforeReplacement = [&report](const std::string& restoredFile) {
@@ -109,9 +111,11 @@ void RebuildSavingWhatCan(OperatorDialogs& dialogs, const std::string& databaseF
     RecordRowFigures(report);
   };
   // Keys and references that no longer hold in the rebuilt file are mended there.
+  // The indexes that were active are read from the database where it sits during the repair.
   KeyRepairPlan keys;
+  const std::string& original = workFile.empty() ? databaseFile : workFile;
   options.afterFailedRestore = [&](const std::string& backupFile, const std::string& restored) {
-    return MendKeysOfRebuild(dialogs, databaseFile, backupFile, restored, safetyCopy, keys);
+    return MendKeysOfRebuild(dialogs, original, backupFile, restored, safetyCopy, keys);
   };
   std::vector<std::string> skipped;
   for (int attempt = 0;; ++attempt) {
@@ -123,7 +127,7 @@ void RebuildSavingWhatCan(OperatorDialogs& dialogs, const std::string& databaseF
     } catch (const EBackupUnfinished&) {
       if (attempt >= salvage::kMostSalvageAttempts)
         throw;
-      const rowcount::TableRowCounts mended = CountRowsForRepair(databaseFile);
+      const rowcount::TableRowCounts mended = CountRowsForRepair(workFile);
       const std::vector<std::string> unreadable = salvage::NewlyUnreadable(mended, skipped);
       if (unreadable.empty())
         throw;

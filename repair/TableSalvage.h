@@ -13,9 +13,11 @@
 // Runs the rebuild stage; when its backup stops and some tables of the mended database
 // cannot be counted, offers to rebuild without their rows (and again, a few times at most,
 // when another table stops the next backup). Counts the restored file into `report` and
-// marks the emptied tables there. Every other ending is the rebuild's own.
+// marks the emptied tables there. Every other ending is the rebuild's own. `workFile` is
+// where the database sits meanwhile (see RebuildOptions).
 void RebuildSavingWhatCan(OperatorDialogs& dialogs, const std::string& databaseFile,
-                          const std::string& safetyCopy, RowReport& report);
+                          const std::string& workFile, const std::string& safetyCopy,
+                          RowReport& report);
 
 namespace salvage {
 

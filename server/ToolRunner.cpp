@@ -1,6 +1,7 @@
 #include "server/ToolRunner.h"
 
 #include <memory>
+#include <vector>
 
 #include "os/CodePage.h"
 #include "os/Exception.h"
@@ -19,15 +20,26 @@ int batchCounter = 0;
 
 const unsigned kPollMs = 100;
 
+// The tools a cancel left running; read and written by the workflows' thread only.
+std::vector<std::unique_ptr<os::Process>>& AbandonedTools() {
+  static auto* tools = new std::vector<std::unique_ptr<os::Process>>;
+  return *tools;
+}
+
 // Starts the script and waits for it, polling the operator's cancel between waits.
 std::optional<int> StartAndWait(const std::string& batchFile, TProgressViewer& viewer,
                                 const os::EnvironmentVariables& environment) {
   std::unique_ptr<os::Process> process = os::Process::StartHiddenScript(batchFile, environment);
   if (!process)
     throw Exception("Ошибка при создании процесса: " + os::LastErrorText());
-  // Dropping `process` on a cancel lets the tool run on hidden to its own end.
-  while (!process->Wait(kPollMs))
-    viewer.CheckCancel();
+  // A cancel lets the tool run on hidden to its own end; it is kept to be asked about.
+  try {
+    while (!process->Wait(kPollMs))
+      viewer.CheckCancel();
+  } catch (...) {
+    AbandonedTools().push_back(std::move(process));
+    throw;
+  }
   return process->ExitStatus();
 }
 
@@ -52,6 +64,17 @@ void RefuseLostCharacters(const std::string& commandLine) {
 // One name on both platforms; on Linux the file is a /bin/sh script all the same.
 std::string ToolBatchFile(int number) {
   return paths::WorkDirectory() + "DBRepairBat" + std::to_string(number) + ".bat";
+}
+
+bool ToolsStillRunning() {
+  std::erase_if(AbandonedTools(), [](const std::unique_ptr<os::Process>& tool) {
+    try {
+      return tool->Wait(0);
+    } catch (const std::exception&) {
+      return true;  // a wait that fails cannot tell; it must not keep the lock for ever
+    }
+  });
+  return !AbandonedTools().empty();
 }
 
 int ToolBatchCount() {

@@ -33,3 +33,8 @@ std::string ToolGaveNoResultMessage(const std::string& tool, std::optional<int> 
 std::string ToolBatchFile(int number);
 // How many runs have got as far as numbering their script in this process.
 int ToolBatchCount();
+
+// Whether a tool that a cancel left running (see RunToolBatch) is still at work. The work
+// lock stays with this copy of the program until none is: a new run would otherwise copy or
+// replace files the tool is still writing.
+bool ToolsStillRunning();

@@ -1,5 +1,7 @@
 #include "os/Time.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <ctime>
 
@@ -17,6 +19,21 @@ LocalTime LocalTimeNow() {
                    parts.tm_min,
                    parts.tm_sec,
                    static_cast<int>(now.tv_nsec / 1000000)};
+}
+
+std::optional<LocalTime> FileWriteTime(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0)
+    return std::nullopt;
+  tm parts{};
+  localtime_r(&info.st_mtim.tv_sec, &parts);
+  return LocalTime{parts.tm_year + 1900,
+                   parts.tm_mon + 1,
+                   parts.tm_mday,
+                   parts.tm_hour,
+                   parts.tm_min,
+                   parts.tm_sec,
+                   static_cast<int>(info.st_mtim.tv_nsec / 1000000)};
 }
 
 std::uint64_t MonotonicMs() {

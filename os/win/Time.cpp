@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "os/win/Wide.h"
+
 namespace os {
 
 LocalTime LocalTimeNow() {
@@ -9,6 +11,18 @@ LocalTime LocalTimeNow() {
   GetLocalTime(&now);
   return LocalTime{now.wYear,   now.wMonth,  now.wDay,         now.wHour,
                    now.wMinute, now.wSecond, now.wMilliseconds};
+}
+
+std::optional<LocalTime> FileWriteTime(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  FILETIME local{};
+  SYSTEMTIME parts{};
+  if (!GetFileAttributesExW(win::ToWide(path).c_str(), GetFileExInfoStandard, &data) ||
+      !FileTimeToLocalFileTime(&data.ftLastWriteTime, &local) ||
+      !FileTimeToSystemTime(&local, &parts))
+    return std::nullopt;
+  return LocalTime{parts.wYear,   parts.wMonth,  parts.wDay,         parts.wHour,
+                   parts.wMinute, parts.wSecond, parts.wMilliseconds};
 }
 
 // The performance counter, not GetTickCount64: its 16 ms steps would blur short waits.

@@ -272,8 +272,8 @@ TEST_F(LinuxOperator, DamagedDatabaseCheckedRepairedAndCheckedCleanAgain) {
                         "Таблица SALES: записей до ремонта 3000, после ремонта 3000",
                         "Будет выполнена попытка заменить файл \"" + Database() + "\" на \"" +
                             restored + "\"",
-                        "Файл успешно удален: " + Database(),
                         "Файл \"" + restored + "\" успешно переименован в \"" + Database() + "\"",
+                        "Файл успешно удален: " + root_ + "/DB/VELMAR.db_repair1",
                         "Ремонт базы данных успешно завершен!",
                     }))
       << Dump(all);

@@ -278,7 +278,8 @@ TEST_F(WindowsOperator, RepairEndsWithTheSuccessBoxAndTheRebuiltFileInPlace) {
       (std::vector<std::string>{
           "Начало ремонта базы данных: " + kDb,
           "Сделана копия файла базы данных: " + kSafetyCopy,
-          "Не удалось подсчитать записи в таблицах базы данных \"" + kDb + "\"" + noClient,
+          "Не удалось подсчитать записи в таблицах базы данных \"" + kDb.substr(0, kDb.rfind('.')) +
+              ".db_repair1\"" + noClient,
           "Будет сделана маркировка поврежденных страниц",
           "Маркировка поврежденных страниц завершена",
           "Будет сделана повторная проверка с помощью gfix",
@@ -288,8 +289,8 @@ TEST_F(WindowsOperator, RepairEndsWithTheSuccessBoxAndTheRebuiltFileInPlace) {
           "Восстановление из резервной копии прошло успешно!",
           "Не удалось подсчитать записи в таблицах базы данных \"" + restored + "\"" + noClient,
           "Будет выполнена попытка заменить файл \"" + kDb + "\" на \"" + restored + "\"",
-          "Файл успешно удален: " + kDb,
           "Файл \"" + restored + "\" успешно переименован в \"" + kDb + "\"",
+          "Файл успешно удален: " + kDb.substr(0, kDb.rfind('.')) + ".db_repair1",
           "Ремонт базы данных успешно завершен!",
       }));
   // The rebuilt file validates clean with the server's own gfix and keeps the untouched table.

@@ -4,13 +4,20 @@
 // tool run. Whatever happens, the operator is never left without both the database and the
 // rebuilt file.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <mutex>
 
+#include "app/MainWindowView.h"
+#include "app/Unit1.h"
 #include "os/Files.h"
 #include "progress/ProgressViewer.h"
+#include "repair/Leftovers.h"
+#include "repair/OutOfReach.h"
 #include "repair/RebuildDatabase.h"
 #include "server/FixedPaths.h"
 #include "tests/check/HeldAttachment.h"
@@ -85,35 +92,31 @@ std::vector<std::string> UpToRestoreSuccess(const std::string& db, const std::st
   return records;
 }
 
-TEST_F(RebuildEnding, ADatabaseFileThatCannotBeDeletedLeavesTheRebuiltFileForTheOperator) {
+// The old file is deleted only once the rebuilt one has its path; when it cannot be, it stays
+// under its work name, and the next start tells the operator.
+TEST_F(RebuildEnding, AnOldFileThatCannotBeDeletedStaysBesideTheRebuiltDatabaseAndIsReported) {
   std::string why;
   if (!ImmutableSupported(sandbox_->DataDir(), &why))
     GTEST_SKIP() << why;
-  ProtectBeforeReplacement(Db());
+  const std::string work = sandbox_->DataDir() + "/VELMAR.db_repair1";
+  ProtectBeforeReplacement(work);
   ScriptedDialogs dialogs;
-  dialogs.Save(Copy());
-  const auto error = RunRepair(*sandbox_, dialogs);
+  dialogs.Save(Copy()).Box(DialogResult::Ok, SuccessBox());
+  ASSERT_EQ(RunRepair(*sandbox_, dialogs), std::nullopt) << dialogs.Transcript();
 
-  const std::string message =
-      "Восстановление базы данных завершено! Однако Вам придется\r\n"
-      "самостоятельно удалить старый файл \"" +
-      Db() +
-      "\" и поместить на его\r\n"
-      "место новый файл \"" +
-      Restored() +
-      "\". При этом файл необходимо переименовать!\r\n"
-      "В результате имя файла должно быть: " +
-      Db();
-  ASSERT_TRUE(error) << "the repair reported success";
-  EXPECT_EQ(*error, message);
-  EXPECT_EQ(os::IdentityOf(Db()), identity_) << "the database file is not in place";
-  EXPECT_TRUE(Exists(Restored()));
-  EXPECT_FALSE(Exists(Backup()));
-  EXPECT_FALSE(Exists(paths::ToolLog()));
+  EXPECT_NE(os::IdentityOf(Db()), identity_) << "the database file was not replaced";
+  EXPECT_EQ(os::IdentityOf(work), identity_) << "the old file is not under its work name";
   std::vector<std::string> expected = UpToRestoreSuccess(Db(), Copy(), Restored());
-  expected.push_back("Ошибка функции ремонта базы данных: " + message);
+  expected.push_back("Файл \"" + Restored() + "\" успешно переименован в \"" + Db() + "\"");
+  expected.push_back("Ремонт базы данных успешно завершен!");
   EXPECT_TRUE(RecordsAre(sandbox_->Records(), expected, RecheckOutcome()));
-  ExpectNothingLost();
+
+  ScriptedDialogs atStart;
+  atStart.Box(DialogResult::Ok,
+              {.textContains = "остался файл незавершенного ремонта:\r\n\"" + work + "\"",
+               .buttons = DialogButtons::Ok});
+  CheckRepairLeftovers(atStart, Db());
+  EXPECT_TRUE(Exists(work));
 }
 
 std::string Replaced(std::string text, const std::string& what, const std::string& with) {
@@ -141,110 +144,56 @@ std::string DeleteByHandMessage(const std::string& db, const std::string& restor
          db;
 }
 
-// Another application attaches to the database at a given point of the repair and stays.
-// `attachAt` "" attaches before the repair starts; "recheck" while gfix is about to validate
-// the database, "replacement" while it is about to validate the restored file: gfix waits
-// for the attachment, so the order is certain.
-struct InUseCase {
-  const char* name;
-  const char* attachAt;
-  bool messageAsksToReplaceByHand;
-  std::vector<std::string> lastRecords;  // after the mend's start, before the error
-};
-
-void PrintTo(const InUseCase& c, std::ostream* out) {
-  *out << c.name;
-}
-
-class AnotherApplicationAttached : public RebuildEnding,
-                                   public ::testing::WithParamInterface<InUseCase> {
- protected:
-  struct Hold {
-    std::mutex lock;
-    std::unique_ptr<checktest::HeldAttachment> attachment;
-    std::string failure;
-  };
-};
-
-TEST_P(AnotherApplicationAttached, NeverGetsItsDatabaseReplaced) {
-  const InUseCase& c = GetParam();
-  const std::string attachAt = c.attachAt;
-  auto hold = std::make_shared<Hold>();
-  if (attachAt.empty()) {
-    hold->attachment = std::make_unique<checktest::HeldAttachment>(server_, Db());
-  } else {
-    const std::string attached = sandbox_->Root() + "/attached";
-    const std::string target = attachAt == "recheck" ? "*/VELMAR.FDB" : "*.db_restored1";
-    sandbox_->ReplaceTool("gfix", "if [ \"$1\" = -v ]; then case \"$3\" in " + target +
-                                      ") while [ ! -e '" + attached +
-                                      "' ]; do sleep 0.05; done;; esac; fi\n"
-                                      "exec /usr/bin/gfix \"$@\"\n");
-    const bool restoredFirst = attachAt == "replacement";
-    const std::string restored = Restored();
-    const testsupport::FbTestServer server = server_;
-    const std::string db = Db();
-    SetViewerCycleHook([=](TProgressViewer& viewer) {
-      if (viewer.GetCaption() != "Выполняется проверка базы данных..." ||
-          Exists(restored) != restoredFirst)
-        return;
-      std::lock_guard<std::mutex> guard(hold->lock);
-      if (hold->attachment || !hold->failure.empty())
-        return;
-      try {
-        hold->attachment = std::make_unique<checktest::HeldAttachment>(server, db);
-      } catch (const std::exception& e) {
-        hold->failure = e.what();
-      }
-      WriteBytes(attached, "");
-    });
-  }
+// Another application has the database attached when the repair starts: nothing is copied,
+// mended or renamed.
+TEST_F(RebuildEnding, AnotherApplicationAttachedBeforeTheRepairKeepsItsDatabase) {
+  auto attachment = std::make_unique<checktest::HeldAttachment>(server_, Db());
   ScriptedDialogs dialogs;
   dialogs.Save(Copy());
+  const auto error = RunRepair(*sandbox_, dialogs);
+
+  ASSERT_TRUE(error) << "the repair went through under the other application";
+  EXPECT_EQ(*error, kInUse);
+  EXPECT_EQ(os::IdentityOf(Db()), identity_) << "the database file is not in place";
+  EXPECT_FALSE(Exists(Copy()));
+  EXPECT_TRUE(RecordsAre(sandbox_->Records(), {"Начало ремонта базы данных: " + Db(),
+                                               "Ошибка функции ремонта базы данных: " + kInUse}));
+  attachment.reset();
+  EXPECT_EQ(testsupport::CountRows(server_, Db(), "SALES"), 300);
+}
+
+// A till attaches, sells and commits while the backup runs (gbak waits until it has tried):
+// the database is out of its reach under the work name, so the till is refused instead of
+// committing a sale into a file the rebuild discards.
+TEST_F(RebuildEnding, ATillAttachingDuringTheBackupIsRefusedAndNoCommittedRowIsLost) {
+  const std::string tried = sandbox_->Root() + "/till-tried";
+  sandbox_->ReplaceTool("gbak", "if [ \"$1\" = -b ]; then while [ ! -e '" + tried +
+                                    "' ]; do sleep 0.05; done; fi\nexec /usr/bin/gbak \"$@\"\n");
+  auto till = std::make_shared<std::optional<testsupport::ToolResult>>();
+  const testsupport::FbTestServer server = server_;
+  const std::string db = Db();
+  SetViewerCycleHook([=](TProgressViewer& viewer) {
+    if (viewer.GetCaption() != "Создание резервной копии..." || *till)
+      return;
+    *till = testsupport::RunIsql(server, db,
+                                 "insert into SALES (ID, CUSTOMER_ID, AMOUNT) values (9001, 1, 5);"
+                                 "\ncommit;\n");
+    WriteBytes(tried, "");
+  });
+  ScriptedDialogs dialogs;
+  dialogs.Save(Copy()).Box(DialogResult::Ok, SuccessBox());
   const auto error = RunRepair(*sandbox_, dialogs);
   SetViewerCycleHook(nullptr);
   WaitForViewerThreads(5000);
 
-  ASSERT_TRUE(hold->attachment) << "the other application never attached " << hold->failure;
-  ASSERT_TRUE(error) << "the repair went through under the other application";
-  EXPECT_EQ(*error, c.messageAsksToReplaceByHand ? DeleteByHandMessage(Db(), Restored()) : kInUse);
-  EXPECT_EQ(os::IdentityOf(Db()), identity_) << "the database file was replaced";
-  EXPECT_EQ(Exists(Restored()), c.messageAsksToReplaceByHand);
-  EXPECT_TRUE(Exists(Copy()));
-  std::vector<std::string> expected = {"Начало ремонта базы данных: " + Db(),
-                                       "Сделана копия файла базы данных: " + Copy(),
-                                       "Будет сделана маркировка поврежденных страниц"};
-  for (const std::string& record : c.lastRecords)
-    expected.push_back(Replaced(Replaced(record, "%DB%", Db()), "%RESTORED%", Restored()));
-  expected.push_back("Ошибка функции ремонта базы данных: " + *error);
-  // The restored file is counted before the replacement is tried.
-  std::vector<std::string> optional = RecheckOutcome();
-  optional.push_back("Таблица *");
-  EXPECT_TRUE(RecordsAre(sandbox_->Records(), expected, optional));
-  hold->attachment.reset();
+  ASSERT_FALSE(error) << *error;
+  ASSERT_TRUE(*till) << "the till never tried";
+  EXPECT_NE((*till)->exitCode, 0) << (*till)->out;
+  EXPECT_NE((*till)->err.find("No such file or directory"), std::string::npos) << (*till)->err;
+  EXPECT_NE(os::IdentityOf(Db()), identity_) << "the database file was not replaced";
   EXPECT_EQ(testsupport::CountRows(server_, Db(), "SALES"), 300);
+  EXPECT_FALSE(Exists(sandbox_->DataDir() + "/VELMAR.db_repair1"));
 }
-
-const std::vector<std::string> kRecheckStarted = {
-    "Маркировка поврежденных страниц завершена",
-    "Будет сделана повторная проверка с помощью gfix",
-};
-
-INSTANTIATE_TEST_SUITE_P(
-    InUse, AnotherApplicationAttached,
-    ::testing::Values(InUseCase{"BeforeTheMend", "", false, {}},
-                      InUseCase{"BeforeTheRecheck", "recheck", false, kRecheckStarted},
-                      InUseCase{
-                          "BeforeTheReplacement",
-                          "replacement",
-                          true,
-                          {"Маркировка поврежденных страниц завершена",
-                           "Будет сделана повторная проверка с помощью gfix",
-                           "Будет сделана резервная копия базы данных",
-                           "Создание резервной копии успешно завершено",
-                           "Будет выполнено восстановление базы данных из резервной копии",
-                           "Восстановление из резервной копии прошло успешно!",
-                           "Будет выполнена попытка заменить файл \"%DB%\" на \"%RESTORED%\""}}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 // A rebuild that must not take the database's place: gbak wrote an error line (before its end
 // marker, where the unbuffered error stream puts it), or the restored file fails the
@@ -351,35 +300,66 @@ TEST_F(RebuildEnding, ARestoreOutOfRoomNamesTheDiskAndRemovesItsPartialFile) {
   EXPECT_EQ(std::filesystem::file_size(db), size);
 }
 
-TEST_F(RebuildEnding, ARestoredFileThatCannotBeRenamedIsLeftCompleteBesideTheSafetyCopy) {
+std::vector<std::string> Plus(std::vector<std::string> head, std::vector<std::string> tail) {
+  head.insert(head.end(), tail.begin(), tail.end());
+  return head;
+}
+
+BoxExpectation RetryQuestion(const std::string& restored) {
+  return {.caption = "Внимание!",
+          .textContains = "Не удалось поместить восстановленный файл \"" + restored + "\"",
+          .buttons = DialogButtons::YesNo,
+          .icon = DialogIcon::Warning,
+          .defaultButton = 1};
+}
+
+// No to trying again: the database goes back to its path, the rebuilt file stays beside it,
+// and the operator is told how to swap them by hand.
+TEST_F(RebuildEnding, ARestoredFileThatCannotBeRenamedIsLeftCompleteBesideTheDatabase) {
   std::string why;
   if (!ImmutableSupported(sandbox_->DataDir(), &why))
     GTEST_SKIP() << why;
   ProtectBeforeReplacement(Restored());
   const std::string before = ReadBytes(Db());
   ScriptedDialogs dialogs;
-  dialogs.Save(Copy());
+  // The protected file cannot be counted: the losses box comes before the instructions.
+  dialogs.Save(Copy())
+      .Box(DialogResult::No, RetryQuestion(Restored()))
+      .Box(DialogResult::Ok, RowLossBox());
   const auto error = RunRepair(*sandbox_, dialogs);
 
-  const std::string message =
-      "Восстановление базы данных завершено! Однако Вам придется\r\n"
-      "самостоятельно переименовать файл \"" +
-      Restored() +
-      "\".\r\n"
-      "В результате имя файла должно быть: " +
-      Db();
+  const std::string message = DeleteByHandMessage(Db(), Restored());
   ASSERT_TRUE(error) << "the repair reported success";
   EXPECT_EQ(*error, message);
-  EXPECT_FALSE(Exists(Db())) << "the old database file was not deleted";
+  EXPECT_EQ(os::IdentityOf(Db()), identity_) << "the database is not back at its path";
   EXPECT_TRUE(Exists(Restored()));
   EXPECT_EQ(ReadBytes(Copy()), before);
   EXPECT_FALSE(Exists(Backup()));
   EXPECT_FALSE(Exists(paths::ToolLog()));
   std::vector<std::string> expected = UpToRestoreSuccess(Db(), Copy(), Restored());
-  expected.push_back("Файл успешно удален: " + Db());
   expected.push_back("Ошибка функции ремонта базы данных: " + message);
-  EXPECT_TRUE(RecordsAre(sandbox_->Records(), expected, RecheckOutcome()));
+  EXPECT_TRUE(RecordsAre(sandbox_->Records(), expected,
+                         Plus(RecheckOutcome(), {"Не удалось передать файлу *"})));
   ExpectNothingLost();
+}
+
+// Yes, once the other program let go of the file: the replacement goes through.
+TEST_F(RebuildEnding, TryingTheReplacementAgainReplacesTheDatabase) {
+  std::string why;
+  if (!ImmutableSupported(sandbox_->DataDir(), &why))
+    GTEST_SKIP() << why;
+  ProtectBeforeReplacement(Restored());
+  const std::string restored = Restored();
+  ScriptedDialogs dialogs;
+  dialogs.Save(Copy())
+      .Box(DialogResult::Yes, RetryQuestion(restored),
+           [restored] { SetImmutable(restored, false); })
+      .Box(DialogResult::Ok, SuccessBox())
+      .Box(DialogResult::Ok, RowLossBox());
+  ASSERT_EQ(RunRepair(*sandbox_, dialogs), std::nullopt) << dialogs.Transcript();
+  EXPECT_NE(os::IdentityOf(Db()), identity_) << "the database file was not replaced";
+  EXPECT_TRUE(RecordsAre(sandbox_->Records(), SuccessRecords(Db(), Copy()),
+                         Plus(RecheckOutcome(), {"Не удалось передать файлу *"})));
 }
 
 // The operator presses Esc in the progress window with `caption`. The tool named in
@@ -434,11 +414,6 @@ const std::vector<std::string> kAfterMend = {
     "Будет сделана резервная копия базы данных",
 };
 
-std::vector<std::string> Plus(std::vector<std::string> head, std::vector<std::string> tail) {
-  head.insert(head.end(), tail.begin(), tail.end());
-  return head;
-}
-
 INSTANTIATE_TEST_SUITE_P(
     Esc, CancelDuringTool,
     ::testing::Values(
@@ -449,6 +424,114 @@ INSTANTIATE_TEST_SUITE_P(
             Plus(kAfterMend, {"Создание резервной копии успешно завершено",
                               "Будет выполнено восстановление базы данных из резервной копии"})}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The process ends (a kill, a power cut) between two steps: with the database under its work
+// name, or with the rebuilt file in place and the old one not yet deleted. The next start
+// puts the database back or tells the operator; no row is lost either way.
+struct KillCase {
+  const char* step;
+  bool replaced;
+};
+
+class KilledBetweenSteps : public RebuildEnding, public ::testing::WithParamInterface<KillCase> {};
+
+TEST_P(KilledBetweenSteps, TheNextStartFindsAWayBack) {
+  const KillCase& c = GetParam();
+  const std::string work = sandbox_->DataDir() + "/VELMAR.db_repair1";
+  const std::string script = paths::WorkDirectory() + "DBRepairBat9.bat";
+  const std::string partial = paths::SafetyCopyFolder() + "/VELMAR_BACKUP.FDB.4242.tmp";
+  GTEST_FLAG_SET(death_test_style, "fast");  // the child must see this sandbox
+  EXPECT_EXIT(
+      {
+        const std::string step = c.step;
+        SetRepairStepHook([step, script, partial](const std::string& at) {
+          if (at == step) {
+            os::ForceDirectories(paths::SafetyCopyFolder());
+            WriteBytes(script, "gbak -pass secret");
+            WriteBytes(partial, "torn");
+            std::_Exit(77);
+          }
+        });
+        ScriptedDialogs dialogs;
+        dialogs.Save(Copy());
+        RunRepair(*sandbox_, dialogs);
+      },
+      ::testing::ExitedWithCode(77), "");
+  ASSERT_TRUE(WaitForToolsOn(sandbox_->DataDir(), 60000));
+  ASSERT_EQ(Exists(Db()), c.replaced);
+  ASSERT_TRUE(Exists(work));
+
+  ScriptedDialogs atStart;
+  atStart.Box(DialogResult::Ok,
+              {.textContains = c.replaced ? "остался файл незавершенного ремонта:\r\n\"" + work
+                                          : "Файл базы данных возвращен на место:\r\n" + Db()});
+  CheckRepairLeftovers(atStart, Db());
+  EXPECT_EQ(os::IdentityOf(Db()) == identity_, !c.replaced);
+  EXPECT_EQ(Exists(work), c.replaced) << "the old file is the operator's to remove";
+  EXPECT_FALSE(Exists(script)) << "a script with the password was left";
+  EXPECT_FALSE(Exists(partial));
+  EXPECT_EQ(testsupport::CountRows(server_, Db(), "SALES"), 300);
+}
+
+INSTANTIATE_TEST_SUITE_P(Kill, KilledBetweenSteps,
+                         ::testing::Values(KillCase{"taken", false}, KillCase{"replaced", true}),
+                         [](const auto& info) { return std::string(info.param.step); });
+
+class FileFieldOnly : public MainWindowView {
+ public:
+  explicit FileFieldOnly(std::string file) : file_(std::move(file)) {}
+  std::string FileName() const override { return file_; }
+  void SetFileName(const std::string& file) override { file_ = file; }
+  int ActivePage() const override { return 1; }
+  void SetActivePage(int) override {}
+
+ private:
+  std::string file_;
+};
+
+// Esc during the restore leaves gbak writing (until the test lets it end): a new click is
+// refused meanwhile, so nothing copies or replaces a file that is still being written.
+TEST_F(RebuildEnding, ANewRunWhileACancelledRestoreStillRunsIsRefused) {
+  const std::string release = sandbox_->Root() + "/release";
+  sandbox_->ReplaceTool("gbak", "if [ \"$1\" = -c ]; then while [ ! -e '" + release +
+                                    "' ]; do sleep 0.05; done; fi\nexec /usr/bin/gbak \"$@\"\n");
+  SetViewerCycleHook([](TProgressViewer& viewer) {
+    if (viewer.GetCaption() == "Восстановление из резервной копии...")
+      viewer.Cancel();
+  });
+  FileFieldOnly view(Db());
+  ScriptedDialogs dialogs;
+  dialogs.Save(Copy()).Error("Прервано пользователем!");
+  TForm1 form(view, dialogs);
+  form.ClickRepair();
+  SetViewerCycleHook(nullptr);
+  const std::string copied = ReadBytes(Copy());
+
+  dialogs.Box(DialogResult::Ok, {.caption = "Внимание!",
+                                 .textContains = "еще не завершила работу с базой данных",
+                                 .buttons = DialogButtons::Ok});
+  form.ClickRepair();
+  WriteBytes(release, "");
+  EXPECT_EQ(dialogs.SaveRequests().size(), 1u) << "the second run got as far as the copy";
+  EXPECT_EQ(ReadBytes(Copy()), copied);
+  EXPECT_EQ(os::IdentityOf(Db()), identity_);
+}
+
+// The server writes the rebuilt file as its own user: it takes the old file's owner, group
+// and mode before it takes the old file's name.
+TEST_F(RebuildEnding, TheRebuiltFileKeepsTheOldFilesOwnerAndMode) {
+  ASSERT_EQ(::chown(Db().c_str(), 4321, 4322), 0);
+  ASSERT_EQ(::chmod(Db().c_str(), 0604), 0);
+  ScriptedDialogs dialogs;
+  dialogs.Save(Copy()).Box(DialogResult::Ok, SuccessBox());
+  ASSERT_EQ(RunRepair(*sandbox_, dialogs), std::nullopt) << dialogs.Transcript();
+  EXPECT_NE(os::IdentityOf(Db()), identity_) << "the database file was not replaced";
+  struct stat info {};
+  ASSERT_EQ(::stat(Db().c_str(), &info), 0);
+  EXPECT_EQ(info.st_uid, 4321u);
+  EXPECT_EQ(info.st_gid, 4322u);
+  EXPECT_EQ(info.st_mode & 07777, 0604u);
+}
 
 TEST_F(RebuildEnding, EscDuringTheRecheckDoesNotStopTheRepair) {
   sandbox_->ReplaceTool("gfix",

@@ -75,8 +75,9 @@ std::vector<std::string> SuccessRecords(const std::string& database, const std::
           "Таблица DOCUMENTS: *",
           "Таблица SALES: *",
           "Будет выполнена попытка заменить файл \"" + database + "\" на \"" + restored + "\"",
-          "Файл успешно удален: " + database,
+          // The old file is deleted under its work name once the rebuilt one has its path.
           "Файл \"" + restored + "\" успешно переименован в \"" + database + "\"",
+          "Файл успешно удален: " + database.substr(0, database.rfind('.')) + ".db_repair1",
           "Ремонт базы данных успешно завершен!",
       });
   return records;

@@ -22,6 +22,7 @@
 #include "os/SystemError.h"
 #include "os/win/Wide.h"
 #include "progress/ProgressViewer.h"
+#include "repair/Leftovers.h"
 #include "repair/RepairWorkflow.h"
 #include "server/FBUtils.h"
 #include "server/FixedPaths.h"
@@ -44,6 +45,8 @@ const std::string kDataDir = "C:\\KORA\\DB\\REPAIRTEST";
 const std::string kDb = kDataDir + "\\VELMAR.FDB";
 const std::string kBackup = kDataDir + "\\VELMAR.db_backup1";
 const std::string kRestored = kDataDir + "\\VELMAR.db_restored1";
+// The database's name while the repair works on it.
+const std::string kWork = kDataDir + "\\VELMAR.db_repair1";
 const std::string kCopy = "C:\\Kora\\Backup\\FireBirdBase\\VELMAR_BACKUP.FDB";
 const std::string kBin = "C:\\KORA\\FIREBIRD\\bin\\";
 const std::string kDamaged = "damaged database\r\n";
@@ -116,7 +119,7 @@ class RepairUnderWindows : public ::testing::Test {
     ASSERT_TRUE(os::ForceDirectories(kBin));
     ASSERT_TRUE(os::ForceDirectories("C:\\KORA\\LogFiles"));
     for (const std::string& stale :
-         {kDb, kBackup, kRestored, kCopy, paths::ToolLog(), paths::SessionLogFile(),
+         {kDb, kWork, kBackup, kRestored, kCopy, paths::ToolLog(), paths::SessionLogFile(),
           kBin + "gfix.exe", kBin + "gbak.exe", kBin + "repair-calls.log"})
       os::RemoveFile(stale);
     // Copies other tests, or earlier runs in the same prefix, left under other names.
@@ -170,7 +173,7 @@ class RepairUnderWindows : public ::testing::Test {
     return {
         "Начало ремонта базы данных: " + kDb,
         "Сделана копия файла базы данных: " + kCopy,
-        "Не удалось подсчитать записи в таблицах базы данных \"" + kDb + "\": " + noClient,
+        "Не удалось подсчитать записи в таблицах базы данных \"" + kWork + "\": " + noClient,
         "Будет сделана маркировка поврежденных страниц",
         "Маркировка поврежденных страниц завершена",
         "Будет сделана повторная проверка с помощью gfix",
@@ -204,17 +207,17 @@ TEST_F(RepairUnderWindows, AFullRepairEndsWithTheSuccessBoxAndTheRebuiltFileInPl
   EXPECT_FALSE(os::FileExists(kRestored));
   EXPECT_FALSE(os::FileExists(paths::ToolLog()));
   auto expected = UpToReplacement();
-  expected.push_back("Файл успешно удален: " + kDb);
   expected.push_back("Файл \"" + kRestored + "\" успешно переименован в \"" + kDb + "\"");
+  expected.push_back("Файл успешно удален: " + kWork);
   expected.push_back("Ремонт базы данных успешно завершен!");
   EXPECT_TRUE(RecordsAre(Records(), expected));
   // The tools ran in the repair's order, each addressing the local server; gbak through its
   // service manager, with the files as the server names them.
   const std::string calls = ReadFile(kBin + "repair-calls.log");
-  const auto mend = calls.find("gfix\t-mend\t127.0.0.1/3050:" + kDb);
+  const auto mend = calls.find("gfix\t-mend\t127.0.0.1/3050:" + kWork);
   const auto check = calls.find("gfix\t-v\t-full");
-  const auto backup = calls.find("gbak\t-b\t-v\t-ig\t-g\t-se\t127.0.0.1/3050:service_mgr\t" + kDb +
-                                 "\t" + kBackup + "\n");
+  const auto backup = calls.find("gbak\t-b\t-v\t-ig\t-g\t-se\t127.0.0.1/3050:service_mgr\t" +
+                                 kWork + "\t" + kBackup + "\n");
   const auto restore = calls.find("gbak\t-c\t-v\t-se\t127.0.0.1/3050:service_mgr\t" + kBackup +
                                   "\t" + kRestored + "\n");
   // The login travels in the tools' environment, never among their arguments.
@@ -252,9 +255,13 @@ TEST_F(RepairUnderWindows, ARestoredFileTheValidationCondemnsDoesNotReplaceTheDa
   EXPECT_TRUE(RecordsAre(Records(), expected));
 }
 
-// An earlier copy at the chosen path stays as it was when the new copy cannot be made (the
-// database is held open with no sharing at all: another program has it, the in-use case) or
-// may not replace it (another program has the earlier copy open).
+const std::string kInUse =
+    "Невозможно выполнить ремонт базы данных, т.к. в данный момент база данных "
+    "используется другим приложением";
+
+// An earlier copy at the chosen path stays as it was when the database is held open with no
+// sharing at all (nothing is copied then), and when another program has the earlier copy
+// open: it cannot be kept under its date and time, so the new copy may not take its name.
 TEST_F(RepairUnderWindows, AFailedSafetyCopyKeepsTheEarlierCopyAsItWas) {
   WriteFile(kBin + "repair.script", Script(0));
   WriteFile(kCopy, "an old copy");
@@ -266,10 +273,7 @@ TEST_F(RepairUnderWindows, AFailedSafetyCopyKeepsTheEarlierCopyAsItWas) {
     dialogs.Save(kCopy);
     const auto error = Run(dialogs);
     CloseHandle(locked);
-    ASSERT_TRUE(error) << "the copy of a locked file succeeded";
-    EXPECT_EQ(*error,
-              "Невозможно выполнить проверку базы данных, т.к. в данный момент база данных "
-              "используется другим приложением");
+    EXPECT_EQ(error, kInUse);
     EXPECT_EQ(ReadFile(kCopy), "an old copy");
     EXPECT_EQ(CopyFolderNames(), std::vector<std::string>{"VELMAR_BACKUP.FDB"});
   }
@@ -279,11 +283,14 @@ TEST_F(RepairUnderWindows, AFailedSafetyCopyKeepsTheEarlierCopyAsItWas) {
   dialogs.Save(kCopy);
   const auto error = Run(dialogs);
   ASSERT_TRUE(error) << "an earlier copy held open elsewhere was replaced";
-  EXPECT_EQ(error->rfind("Не удалось удалить старый файл \"" + kCopy + "\": ", 0), 0u) << *error;
+  EXPECT_EQ(error->rfind("Не удалось сохранить прежнюю копию \"" + kCopy + "\" под именем \"", 0),
+            0u)
+      << *error;
   EXPECT_EQ(ReadFile(kCopy), "an old copy");
   EXPECT_EQ(CopyFolderNames(), std::vector<std::string>{"VELMAR_BACKUP.FDB"})
       << "the new copy was left beside the old one";
-  EXPECT_EQ(ReadFile(kDb), kDamaged);
+  EXPECT_EQ(ReadFile(kDb), kDamaged) << "the database is not back at its path";
+  EXPECT_FALSE(os::FileExists(kWork));
 }
 
 // The rebuild deletes files of its own beside the database: neither the safety copy nor the
@@ -316,7 +323,8 @@ TEST_F(RepairUnderWindows, TheRepairsOwnFileNamesAreRefused) {
   EXPECT_TRUE(none.Events().empty());
 }
 
-TEST_F(RepairUnderWindows, ADatabaseHeldOpenElsewhereIsLeftAndTheRebuiltFileKept) {
+// Another program holding the database keeps it where it is: nothing is copied or mended.
+TEST_F(RepairUnderWindows, ADatabaseHeldOpenElsewhereIsLeftAsItIs) {
   WriteFile(kBin + "repair.script", Script(0));
   HeldFile held;
   ASSERT_TRUE(held.Hold(kDb));
@@ -324,26 +332,13 @@ TEST_F(RepairUnderWindows, ADatabaseHeldOpenElsewhereIsLeftAndTheRebuiltFileKept
   dialogs.Save(kCopy);
   const auto error = Run(dialogs);
 
-  const std::string message =
-      "Восстановление базы данных завершено! Однако Вам придется\r\n"
-      "самостоятельно удалить старый файл \"" +
-      kDb +
-      "\" и поместить на его\r\n"
-      "место новый файл \"" +
-      kRestored +
-      "\". При этом файл необходимо переименовать!\r\n"
-      "В результате имя файла должно быть: " +
-      kDb;
-  ASSERT_TRUE(error) << "the repair reported success";
-  EXPECT_EQ(*error, message);
+  EXPECT_EQ(error, kInUse);
   EXPECT_EQ(ReadFile(kDb), kDamaged);
-  EXPECT_EQ(ReadFile(kRestored), kRebuilt);
-  EXPECT_EQ(ReadFile(kCopy), kDamaged);
-  EXPECT_FALSE(os::FileExists(kBackup));
-  EXPECT_FALSE(os::FileExists(paths::ToolLog()));
-  auto expected = UpToReplacement();
-  expected.push_back("Ошибка функции ремонта базы данных: " + message);
-  EXPECT_TRUE(RecordsAre(Records(), expected));
+  EXPECT_FALSE(os::FileExists(kCopy));
+  EXPECT_FALSE(os::FileExists(kWork));
+  EXPECT_FALSE(os::FileExists(kRestored));
+  EXPECT_TRUE(RecordsAre(Records(), {"Начало ремонта базы данных: " + kDb,
+                                     "Ошибка функции ремонта базы данных: " + kInUse}));
 }
 
 TEST_F(RepairUnderWindows, ARebuiltFileHeldOpenElsewhereIsLeftBesideTheSafetyCopy) {
@@ -357,27 +352,74 @@ TEST_F(RepairUnderWindows, ARebuiltFileHeldOpenElsewhereIsLeftBesideTheSafetyCop
       held.Hold(kRestored);
   });
   ScriptedDialogs dialogs;
-  dialogs.Save(kCopy);
+  dialogs.Save(kCopy).Box(DialogResult::No);
   const auto error = Run(dialogs);
   SetViewerCycleHook(nullptr);
 
   ASSERT_NE(held.handle, INVALID_HANDLE_VALUE) << "the rebuilt file was never held open";
   const std::string message =
       "Восстановление базы данных завершено! Однако Вам придется\r\n"
-      "самостоятельно переименовать файл \"" +
+      "самостоятельно удалить старый файл \"" +
+      kDb +
+      "\" и поместить на его\r\n"
+      "место новый файл \"" +
       kRestored +
-      "\".\r\n"
+      "\". При этом файл необходимо переименовать!\r\n"
       "В результате имя файла должно быть: " +
       kDb;
   ASSERT_TRUE(error) << "the repair reported success";
   EXPECT_EQ(*error, message);
-  EXPECT_FALSE(os::FileExists(kDb));
+  ASSERT_EQ(dialogs.Boxes().size(), 1u);
+  EXPECT_EQ(
+      dialogs.Boxes()[0].text.rfind("Не удалось поместить восстановленный файл \"" + kRestored, 0),
+      0u);
+  EXPECT_EQ(ReadFile(kDb), kDamaged) << "the database is not back at its path";
   EXPECT_EQ(ReadFile(kRestored), kRebuilt);
-  EXPECT_EQ(ReadFile(kCopy), kDamaged) << "neither the database nor its copy would be left";
+  EXPECT_EQ(ReadFile(kCopy), kDamaged);
   auto expected = UpToReplacement();
-  expected.push_back("Файл успешно удален: " + kDb);
   expected.push_back("Ошибка функции ремонта базы данных: " + message);
   EXPECT_TRUE(RecordsAre(Records(), expected));
+}
+
+// A repair that failed after its mend, then a second one: the operator is told first, and the
+// copy of the original is kept beside the new one under its date and time.
+TEST_F(RepairUnderWindows, ASecondRepairAfterAFailedOneKeepsBothCopies) {
+  WriteFile(kBin + "repair.script", Script(0, /*restoredDamaged=*/true));
+  ScriptedDialogs first;
+  first.Save(kCopy);
+  ASSERT_TRUE(Run(first));
+  WriteFile(kDb, "mended database\r\n");
+  WriteFile(kBin + "repair.script", Script(0));
+  ScriptedDialogs second;
+  second
+      .Box(DialogResult::Yes, {.textContains = "Предыдущий ремонт этой базы данных не был "
+                                               "завершен.\r\n",
+                               .defaultButton = 1})
+      .Save(kCopy)
+      .Box(DialogResult::Ok, SuccessBox());
+  ASSERT_EQ(Run(second), std::nullopt) << second.Transcript();
+  EXPECT_EQ(ReadFile(kCopy), "mended database\r\n");
+  const std::vector<std::string> names = CopyFolderNames();
+  ASSERT_EQ(names.size(), 2u);
+  const std::string kept = names[0] == "VELMAR_BACKUP.FDB" ? names[1] : names[0];
+  EXPECT_EQ(ReadFile("C:\\Kora\\Backup\\FireBirdBase\\" + kept), kDamaged);
+}
+
+// The process ended (a kill, a power cut; the Linux suite kills it through the step seam)
+// with the database under its work name: the next start puts it back and removes the
+// scripts, which hold the password.
+TEST_F(RepairUnderWindows, ADatabaseLeftUnderItsWorkNameIsPutRightAtTheNextStart) {
+  const std::string script = paths::WorkDirectory() + "DBRepairBat9.bat";
+  ASSERT_TRUE(os::ForceDirectories(paths::WorkDirectory()));
+  WriteFile(script, "gbak -pass secret\r\n");
+  ASSERT_TRUE(os::RenameFile(kDb, kWork));
+
+  ScriptedDialogs atStart;
+  atStart.Box(DialogResult::Ok, {.textContains = "Файл базы данных возвращен на место:\r\n" + kDb});
+  CheckRepairLeftovers(atStart, kDb);
+  EXPECT_EQ(ReadFile(kDb), kDamaged);
+  EXPECT_FALSE(os::FileExists(kWork));
+  EXPECT_FALSE(os::FileExists(script));
 }
 
 }  // namespace
@@ -492,7 +534,7 @@ TEST_F(RepairWithTheServersTools, RecordGarbageUnderACyrillicPathIsRepairedToAVa
                  {
                      "Начало ремонта базы данных: " + db,
                      "Сделана копия файла базы данных: " + copy,
-                     kUncounted + db + "\": *",
+                     kUncounted + folder + "\\База Velmar.db_repair1\": *",
                      "Будет сделана маркировка поврежденных страниц",
                      "Маркировка поврежденных страниц завершена",
                      "Будет сделана повторная проверка с помощью gfix",
@@ -502,8 +544,8 @@ TEST_F(RepairWithTheServersTools, RecordGarbageUnderACyrillicPathIsRepairedToAVa
                      "Восстановление из резервной копии прошло успешно!",
                      kUncounted + restored + "\": *",
                      "Будет выполнена попытка заменить файл \"" + db + "\" на \"" + restored + "\"",
-                     "Файл успешно удален: " + db,
                      "Файл \"" + restored + "\" успешно переименован в \"" + db + "\"",
+                     "Файл успешно удален: " + folder + "\\База Velmar.db_repair1",
                      "Ремонт базы данных успешно завершен!",
                  },
                  {"Повторная проверка завершена"}));

@@ -286,7 +286,9 @@ TEST_F(ReplacingAnOldFile, ACopyThatFailsHalfWayLeavesTheOldFileAsItWas) {
   EXPECT_EQ(ReadBytes(Db()), original_);
 }
 
-TEST_F(ReplacingAnOldFile, AnOldFileThatCannotBeDeletedIsReported) {
+// The earlier copy may be the only copy of the original: kept under its date and time, or the
+// repair stops before anything is changed.
+TEST_F(ReplacingAnOldFile, AnEarlierCopyThatCannotBeKeptStopsTheRepair) {
   const std::string chosen = PlaceOldFile(paths::SafetyCopyFolder() + "/VELMAR_BACKUP.FDB");
   std::string why;
   if (!ImmutableSupported(sandbox_->DataDir(), &why))
@@ -297,11 +299,46 @@ TEST_F(ReplacingAnOldFile, AnOldFileThatCannotBeDeletedIsReported) {
   const auto error = RunRepair(*sandbox_, dialogs);
 
   ASSERT_TRUE(error);
-  EXPECT_EQ(*error, "Не удалось удалить старый файл \"" + chosen + "\": Operation not permitted");
+  EXPECT_EQ(error->rfind("Не удалось сохранить прежнюю копию \"" + chosen + "\" под именем \"", 0),
+            0u)
+      << *error;
   EXPECT_EQ(ReadBytes(Db()), original_);
   EXPECT_EQ(ReadBytes(chosen), "an old copy");
   EXPECT_EQ(NamesIn(paths::SafetyCopyFolder()), std::set<std::string>{"VELMAR_BACKUP.FDB"})
       << "the new copy was left beside the old file";
+}
+
+// A repair that failed after its mend, then a second one with the same default copy name: the
+// operator is told first, and the copy of the original is kept beside the new one.
+TEST_F(ReplacingAnOldFile, ASecondRepairAfterAFailedOneKeepsBothCopies) {
+  const std::string copy = sandbox_->DefaultSafetyCopy();
+  sandbox_->ReplaceTool("gbak", "exit 1\n");
+  ScriptedDialogs first;
+  first.Save(copy);
+  ASSERT_TRUE(RunRepair(*sandbox_, first));
+  sandbox_->ReplaceTool("gbak", "exec /usr/bin/gbak \"$@\"\n");
+  const std::string mended = ReadBytes(Db());
+
+  ScriptedDialogs second;
+  second
+      .Box(DialogResult::Yes, {.text = "Предыдущий ремонт этой базы данных не был завершен.\r\n"
+                                       "Копия, сделанная перед ним, хранит базу данных до "
+                                       "ремонта:\r\n" +
+                                       copy + "\r\nНе удаляйте эту копию.\r\nПродолжить ремонт?",
+                               .defaultButton = 1})
+      .Save(copy)
+      .Box(DialogResult::Ok, SuccessBox());
+  ASSERT_EQ(RunRepair(*sandbox_, second), std::nullopt) << second.Transcript();
+
+  EXPECT_EQ(ReadBytes(copy), mended);
+  const std::set<std::string> names = NamesIn(paths::SafetyCopyFolder());
+  ASSERT_EQ(names.size(), 2u);
+  const std::string kept = paths::SafetyCopyFolder() + "/" + *names.rbegin();  // "_" after "."
+  EXPECT_EQ(ReadBytes(kept), original_) << "the copy of the original was not kept";
+  const auto records = sandbox_->Records();
+  EXPECT_NE(std::find(records.begin(), records.end(),
+                      "Прежняя копия файла базы данных сохранена под именем: " + kept),
+            records.end());
 }
 
 // The rebuild makes and deletes files of its own beside the database and in the work folder:

@@ -142,6 +142,7 @@ TEST_F(ToolRunner, ACancelEndsTheWaitButNotTheTool) {
   }
   EXPECT_EQ(ToolBatchCount(), before + 1);
   EXPECT_FALSE(os::FileExists(scratch + "ended"));
+  EXPECT_TRUE(ToolsStillRunning()) << "the work lock would be let go under a running tool";
   EXPECT_TRUE(OnWindows() || !os::FileExists(ToolBatchFile(before + 1)));
 
   // The next run takes the next number and does not wait for the tool left running.
@@ -157,6 +158,10 @@ TEST_F(ToolRunner, ACancelEndsTheWaitButNotTheTool) {
   // The cancelled tool runs on to its own end.
   EXPECT_TRUE(WaitForFile(scratch + "ended", 10000));
   EXPECT_TRUE(ScriptGone(ToolBatchFile(before + 1), 5000));
+  for (const std::uint64_t until = os::MonotonicMs() + 5000;
+       ToolsStillRunning() && os::MonotonicMs() < until;)
+    os::SleepMs(20);
+  EXPECT_FALSE(ToolsStillRunning());
   EXPECT_EQ(FileLines(log), (std::vector<std::string>{"-v", "echo tool: done"}));
 }
 
