@@ -15,6 +15,7 @@
 #include "os/Exception.h"
 #include "os/Files.h"
 #include "os/Format.h"
+#include "os/SystemError.h"
 #include "progress/ProgressViewer.h"
 #include "server/FBUtils.h"
 #include "server/FixedPaths.h"
@@ -82,10 +83,17 @@ void TrialBackupStage(WorkflowContext& context, const std::string& backupFile, b
     os::RemoveFile(backupFile);
     throw;
   }
-  os::RemoveFile(backupFile);
+  // A file that stays (an antivirus scanning it, say) does not change the backup's verdict;
+  // the operator is told where it is.
+  const bool removed = os::RemoveFile(backupFile) || !os::FileExists(backupFile);
+  if (!removed) {
+    SessionLog().Write("Не удалось удалить файл " + backupFile + ": " + os::LastErrorText(),
+                       llPlain);
+  }
   if (!restores)
     return;
-  Show(context.dialogs, damaged ? BackupCleanAfterDamageBox() : BackupCleanBox());
+  const CheckBox verdict = damaged ? BackupCleanAfterDamageBox() : BackupCleanBox();
+  Show(context.dialogs, removed ? verdict : WithBackupFileLeftNote(verdict, backupFile));
 }
 
 void RunStages(WorkflowContext& context, const std::string& backupFile,

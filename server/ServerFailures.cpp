@@ -18,10 +18,12 @@ bool ContainsAny(const std::string& text, std::initializer_list<const char*> phr
 
 std::optional<ServerFailure> FindServerFailure(const std::string& text) {
   // Measured with Firebird 3: gbak's backup says "free disk space exhausted", a restore or a
-  // validation "I/O error during "write" ... No space left on device".
-  if (ContainsAny(text, {"No space left on device", "free disk space exhausted",
-                         "I/O error during \"write\"", "I/O error during \"fallocate\"",
-                         "There is not enough space on the disk"}))
+  // validation "I/O error during "write" ... No space left on device", or, when the last
+  // write was cut short, "I/O error during "write_retry"" with no system text at all.
+  if (ContainsAny(text,
+                  {"No space left on device", "free disk space exhausted",
+                   "I/O error during \"write\"", "I/O error during \"write_retry\"",
+                   "I/O error during \"fallocate\"", "There is not enough space on the disk"}))
     return ServerFailure::DiskFull;
   if (text.find("Database is probably already opened by another engine instance") !=
       std::string::npos)

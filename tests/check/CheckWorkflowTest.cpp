@@ -494,10 +494,10 @@ TEST_P(BackupStoppingDamageTest, ShowsDamageThenBackupFailureAndLogsTheOutput) {
   EXPECT_EQ(outline[1], "Начало проверки gfix");
   EXPECT_EQ(outline[2].rfind("Ошибка gfix: ", 0), 0u);
   // The table by table validation that names the damaged table for the report.
-  EXPECT_EQ(outline[3], "Таблица CUSTOMERS: повреждений нет");
-  EXPECT_EQ(outline[4].rfind("Таблица SALES: повреждена, ошибок: ", 0), 0u) << outline[4];
-  EXPECT_EQ(records[4].tag, kErrorTag);
-  EXPECT_EQ(outline[5], "Таблица DOCUMENTS: повреждений нет");
+  EXPECT_EQ(outline[3], "Таблица DOCUMENTS: повреждений нет");
+  EXPECT_EQ(outline[4], "Таблица CUSTOMERS: повреждений нет");
+  EXPECT_EQ(outline[5].rfind("Таблица SALES: повреждена, ошибок: ", 0), 0u) << outline[5];
+  EXPECT_EQ(records[5].tag, kErrorTag);
   EXPECT_NE(boxes[0].text.find("Повреждены таблицы: SALES (ошибок: "), std::string::npos)
       << boxes[0].text;
   EXPECT_EQ(outline[6], "Начало создания резервной копии");
@@ -570,11 +570,12 @@ TEST_F(CheckWorkflowTest, InUseAndYesNamesTheDamagedTableAndMakesNoBackup) {
   const auto texts = Texts(records);
   ASSERT_EQ(texts.size(), 9u) << ::testing::PrintToString(texts);
   EXPECT_EQ(texts[3], "Начало проверки базы данных без закрытия программ");
-  EXPECT_EQ(texts[4], "Таблица CUSTOMERS: повреждений нет");
-  EXPECT_EQ(texts[5].rfind("Таблица SALES: повреждена, ошибок: 2\nError: Page ", 0), 0u)
-      << texts[5];
-  EXPECT_EQ(records[5].tag, kErrorTag);
-  EXPECT_EQ(texts[6], "Таблица DOCUMENTS: повреждений нет");
+  // The server reads the tables in the order they were created.
+  EXPECT_EQ(texts[4], "Таблица DOCUMENTS: повреждений нет");
+  EXPECT_EQ(texts[5], "Таблица CUSTOMERS: повреждений нет");
+  EXPECT_EQ(texts[6].rfind("Таблица SALES: повреждена, ошибок: 2\nError: Page ", 0), 0u)
+      << texts[6];
+  EXPECT_EQ(records[6].tag, kErrorTag);
   EXPECT_EQ(texts[7], "Проверка без закрытия программ завершена");
   EXPECT_EQ(texts[8], "Проверка базы данных завершена!");
 }
@@ -596,9 +597,9 @@ TEST_F(CheckWorkflowTest, InUseWithATableHeldByAWriterSaysItCouldNotBeCheckedNot
   }
   const auto texts = Texts(sandbox_->Records());
   ASSERT_EQ(texts.size(), 9u) << ::testing::PrintToString(texts);
-  EXPECT_EQ(texts[4], "Таблица CUSTOMERS: занята другими программами, проверить не удалось");
-  EXPECT_EQ(texts[5], "Таблица SALES: повреждений нет");
-  EXPECT_EQ(texts[6], "Таблица DOCUMENTS: повреждений нет");
+  EXPECT_EQ(texts[4], "Таблица DOCUMENTS: повреждений нет");
+  EXPECT_EQ(texts[5], "Таблица CUSTOMERS: занята другими программами, проверить не удалось");
+  EXPECT_EQ(texts[6], "Таблица SALES: повреждений нет");
 }
 
 TEST_F(CheckWorkflowTest, CancelOfTheCheckWhileInUseLeavesWithTheCancel) {

@@ -303,9 +303,12 @@ TEST(RepairWithFailingRestore, ARestoreThatLeavesTheDatabaseOfflineDoesNotReplac
   EXPECT_FALSE(Exists(paths::ToolLog()));
   const auto records = sandbox.Records();
   ASSERT_GE(records.size(), 2u);
-  const std::string& restoreLog = records[records.size() - 2];
-  EXPECT_NE(restoreLog.find("gbak:finishing, closing, and going home"), std::string::npos);
-  EXPECT_NE(restoreLog.find("is not online"), std::string::npos) << restoreLog;
+  // The key repair may try the index once more after gbak's own record: find that record.
+  const auto restoreLog = std::find_if(records.begin(), records.end(), [](const auto& record) {
+    return record.find("gbak:finishing, closing, and going home") != std::string::npos;
+  });
+  ASSERT_NE(restoreLog, records.end());
+  EXPECT_NE(restoreLog->find("is not online"), std::string::npos) << *restoreLog;
   EXPECT_EQ(records.back(), "Ошибка функции ремонта базы данных: " + RestoreFailedText());
   for (const std::string& record : records)
     EXPECT_NE(record, "Ремонт базы данных успешно завершен!");
