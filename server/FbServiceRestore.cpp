@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "server/FbClient.h"
 #include "server/FbServiceClientLibrary.h"
 #include "server/FbServiceReply.h"
 
@@ -21,16 +22,7 @@ bool Failed(const CheckStatusWrapper& status) {
   return (status.getState() & IStatus::STATE_ERRORS) != 0;
 }
 
-std::string StatusText(IUtil* util, IStatus* status) {
-  std::vector<char> buffer(4096);
-  util->formatStatus(buffer.data(), static_cast<unsigned>(buffer.size()), status);
-  std::string text;
-  for (const char* c = buffer.data(); *c != '\0'; ++c)
-    text += *c == '\n' ? std::string("\r\n") : std::string(1, *c);
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
-    text.pop_back();
-  return text;
-}
+using fbclient::StatusText;
 
 }  // namespace
 

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "server/FbClient.h"
 #include "server/FbServiceClientLibrary.h"
 
 using Firebird::FbException;
@@ -27,16 +28,7 @@ constexpr unsigned kCharsetUtf8 = 4;
 constexpr unsigned kTextBytes = 32765;  // the longest VARCHAR, in bytes
 constexpr unsigned kDialect = 3;
 
-std::string StatusText(IUtil* util, IStatus* status) {
-  std::vector<char> buffer(4096);
-  util->formatStatus(buffer.data(), static_cast<unsigned>(buffer.size()), status);
-  std::string text;
-  for (const char* c = buffer.data(); *c != '\0'; ++c)
-    text += *c == '\n' ? std::string("\r\n") : std::string(1, *c);
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
-    text.pop_back();
-  return text;
-}
+using fbclient::StatusText;
 
 template <typename T>
 void Release(T*& p) {
