@@ -7,33 +7,33 @@
 
 namespace os {
 
-LocalTime LocalTimeNow() {
-  timespec now{};
-  clock_gettime(CLOCK_REALTIME, &now);
+namespace {
+
+LocalTime LocalTimeOf(const timespec& moment) {
   tm parts{};
-  localtime_r(&now.tv_sec, &parts);
+  localtime_r(&moment.tv_sec, &parts);
   return LocalTime{parts.tm_year + 1900,
                    parts.tm_mon + 1,
                    parts.tm_mday,
                    parts.tm_hour,
                    parts.tm_min,
                    parts.tm_sec,
-                   static_cast<int>(now.tv_nsec / 1000000)};
+                   static_cast<int>(moment.tv_nsec / 1000000)};
+}
+
+}  // namespace
+
+LocalTime LocalTimeNow() {
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  return LocalTimeOf(now);
 }
 
 std::optional<LocalTime> FileWriteTime(const std::string& path) {
   struct stat info {};
   if (::stat(path.c_str(), &info) != 0)
     return std::nullopt;
-  tm parts{};
-  localtime_r(&info.st_mtim.tv_sec, &parts);
-  return LocalTime{parts.tm_year + 1900,
-                   parts.tm_mon + 1,
-                   parts.tm_mday,
-                   parts.tm_hour,
-                   parts.tm_min,
-                   parts.tm_sec,
-                   static_cast<int>(info.st_mtim.tv_nsec / 1000000)};
+  return LocalTimeOf(info.st_mtim);
 }
 
 std::uint64_t MonotonicMs() {
