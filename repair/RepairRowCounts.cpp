@@ -1,6 +1,8 @@
 #include "repair/RepairRowCounts.h"
 
 #include <cstdio>
+#include <memory>
+#include <stop_token>
 
 #include "log/HuxLogger.h"
 #include "log/SessionLog.h"
@@ -16,6 +18,7 @@
 namespace {
 
 constexpr char kCountCaption[] = "Подсчет записей в таблицах базы данных...";
+constexpr char kCountCancelled[] = "Подсчет записей в таблицах прерван оператором";
 constexpr char kCountFailed[] = "Не удалось подсчитать записи в таблицах базы данных \"%s\": %s";
 constexpr char kTableCountFailed[] =
     "Не удалось подсчитать записи в таблице %s базы данных \"%s\": %s";
@@ -56,17 +59,30 @@ bool WriteReportFile(const std::string& path, const std::string& utf8, std::stri
 
 rowcount::TableRowCounts CountRowsForRepair(const std::string& databaseFile) {
   rowcount::TableRowCounts counts;
-  auto* viewer = new TProgressViewer(kCountCaption, /*showPercent=*/false, /*canCancel=*/false);
+  // Cancelling skips only the figures: the repair goes on and the final box says they are
+  // missing. The source outlives this call, as the viewer's thread may still call in.
+  auto stop = std::make_shared<std::stop_source>();
+  auto* viewer = new TProgressViewer(kCountCaption, /*showPercent=*/false, /*canCancel=*/true);
+  viewer->SetOnCancel([stop](TProgressViewer&) { stop->request_stop(); });
   try {
     rowcount::Login login{"127.0.0.1", GetFBPort(), "SYSDBA", GetFBPassword()};
-    counts = rowcount::CountTableRows(login, databaseFile, [viewer](const std::string& table) {
-      viewer->SetString(10, table, 0, false, 0x008000, 1, 12, "");
-    });
+    counts = rowcount::CountTableRows(
+        login, databaseFile,
+        [viewer](const std::string& table) {
+          viewer->SetString(10, table, 0, false, 0x008000, 1, 12, "");
+        },
+        stop->get_token());
   } catch (const Exception& e) {
     counts.tables.clear();
     counts.error = e.Message();
   }
   viewer->Terminate();
+  if (counts.cancelled || stop->stop_requested()) {
+    Record(kCountCancelled);
+    counts.tables.clear();
+    counts.error = kCountCancelled;
+    return counts;
+  }
   if (counts.error)
     Record(Format(kCountFailed, {databaseFile, *counts.error}));
   for (const auto& table : counts.tables)
@@ -84,18 +100,21 @@ void ReportRowLosses(OperatorDialogs& dialogs, const RowReport& report,
                      const std::string& databaseFile, const std::string& safetyCopy) {
   const std::vector<TableChange> tables = report.Tables();
   const std::vector<TableChange> losses = report.Losses();
-  if (losses.empty())
+  const MissingCounts missing = report.Missing();
+  if (losses.empty() && !missing.Any())
     return;
   std::string reportFile = rowreporttext::FilePath(safetyCopy);
   std::string error;
-  if (WriteReportFile(reportFile,
-                      rowreporttext::FileText(tables, databaseFile, safetyCopy, TimeStamp()),
-                      &error)) {
+  if (WriteReportFile(
+          reportFile,
+          rowreporttext::FileText(tables, databaseFile, safetyCopy, TimeStamp(), missing),
+          &error)) {
     Record(kReportSaved + reportFile);
   } else {
     Record(Format(kReportNotSaved, {reportFile, error}));
     reportFile.clear();
   }
-  dialogs.ShowMessage(rowreporttext::kBoxCaption, rowreporttext::BoxText(losses, reportFile),
-                      DialogButtons::Ok, DialogIcon::Warning);
+  dialogs.ShowMessage(rowreporttext::kBoxCaption,
+                      rowreporttext::BoxText(losses, reportFile, missing), DialogButtons::Ok,
+                      DialogIcon::Warning);
 }

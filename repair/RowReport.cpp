@@ -39,6 +39,10 @@ std::vector<TableChange> RowReport::Losses() const {
   return losses;
 }
 
+MissingCounts RowReport::Missing() const {
+  return {before_.error.has_value(), after_.error.has_value()};
+}
+
 namespace rowreporttext {
 
 namespace {
@@ -60,6 +64,16 @@ std::string Line(const TableChange& change) {
          EmptiedNote(change);
 }
 
+std::string MissingLine(MissingCounts missing) {
+  if (missing.before && missing.after)
+    return "Число записей до и после ремонта подсчитать не удалось.\r\n";
+  if (missing.before)
+    return "Число записей до ремонта подсчитать не удалось.\r\n";
+  if (missing.after)
+    return "Число записей после ремонта подсчитать не удалось.\r\n";
+  return "";
+}
+
 }  // namespace
 
 std::string Record(const TableChange& change) {
@@ -68,10 +82,16 @@ std::string Record(const TableChange& change) {
          EmptiedNote(change);
 }
 
-std::string BoxText(const std::vector<TableChange>& losses, const std::string& reportFile) {
+std::string BoxText(const std::vector<TableChange>& losses, const std::string& reportFile,
+                    MissingCounts missing) {
+  // Without a single figure there is no table to name, and silence would read as "nothing lost".
   std::string text =
-      "Ремонт базы данных завершен, но в некоторых таблицах записи могли быть потеряны.\r\n"
-      "Проверьте данные этих таблиц и при необходимости введите их заново:\r\n";
+      losses.empty()
+          ? "Ремонт базы данных завершен, но проверить, не потеряны ли записи, не удалось.\r\n" +
+                MissingLine(missing) + "Проверьте данные и при необходимости введите их заново.\r\n"
+          : "Ремонт базы данных завершен, но в некоторых таблицах записи могли быть потеряны.\r\n" +
+                MissingLine(missing) +
+                "Проверьте данные этих таблиц и при необходимости введите их заново:\r\n";
   for (std::size_t i = 0; i < losses.size() && i < kBoxTables; ++i)
     text += Line(losses[i]) + "\r\n";
   if (losses.size() > kBoxTables) {
@@ -86,11 +106,13 @@ std::string BoxText(const std::vector<TableChange>& losses, const std::string& r
 }
 
 std::string FileText(const std::vector<TableChange>& tables, const std::string& databaseFile,
-                     const std::string& safetyCopy, const std::string& timeStamp) {
+                     const std::string& safetyCopy, const std::string& timeStamp,
+                     MissingCounts missing) {
   std::string text = "Отчет о ремонте базы данных\r\n";
   text += "Дата ремонта: " + timeStamp + "\r\n";
   text += "База данных: " + databaseFile + "\r\n";
   text += "Копия поврежденной базы данных: " + safetyCopy + "\r\n\r\n";
+  text += MissingLine(missing);
   text += "Записи могли быть потеряны в таблицах:\r\n";
   for (const TableChange& change : tables)
     if (change.MayHaveLostRows())

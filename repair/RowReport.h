@@ -20,6 +20,13 @@ struct TableChange {
   bool MayHaveLostRows() const;
 };
 
+// Which of the two counts could not be taken at all (no table has a figure from it).
+struct MissingCounts {
+  bool before = false;
+  bool after = false;
+  bool Any() const { return before || after; }
+};
+
 class RowReport {
  public:
   void SetBefore(rowcount::TableRowCounts counts) { before_ = std::move(counts); }
@@ -30,6 +37,9 @@ class RowReport {
   std::vector<TableChange> Tables() const;
   // The tables the operator has to look at; none when nothing was lost.
   std::vector<TableChange> Losses() const;
+  // A count that failed or was cancelled as a whole: losses can then neither be shown nor
+  // ruled out, and the operator is told so.
+  MissingCounts Missing() const;
 
  private:
   rowcount::TableRowCounts before_;
@@ -42,10 +52,12 @@ namespace rowreporttext {
 // One session log record per table: "Таблица SALES: записей до ремонта 3000, после ремонта 2973".
 std::string Record(const TableChange& change);
 // The box shown after the success box; `reportFile` empty when the file could not be written.
-std::string BoxText(const std::vector<TableChange>& losses, const std::string& reportFile);
+std::string BoxText(const std::vector<TableChange>& losses, const std::string& reportFile,
+                    MissingCounts missing = {});
 // The text file beside the safety copy (UTF-8, CR LF).
 std::string FileText(const std::vector<TableChange>& tables, const std::string& databaseFile,
-                     const std::string& safetyCopy, const std::string& timeStamp);
+                     const std::string& safetyCopy, const std::string& timeStamp,
+                     MissingCounts missing = {});
 // The file's path: the safety copy's, with the extension ".txt".
 std::string FilePath(const std::string& safetyCopy);
 

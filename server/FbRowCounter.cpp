@@ -64,6 +64,8 @@ class Reader {
       dpb->insertTag(&status_, isc_dpb_utf8_filename);
       // Reading must not set the server to clean up record versions on damaged pages.
       dpb->insertTag(&status_, isc_dpb_no_garbage_collect);
+      // A database's own connect triggers may write, refuse us or fail on the damage.
+      dpb->insertInt(&status_, isc_dpb_no_db_triggers, 1);
       const std::string name = login.host + "/" + std::to_string(login.port) + ":" + databaseFile;
       attachment_ = provider->attachDatabase(&status_, name.c_str(), dpb->getBufferLength(&status_),
                                              dpb->getBuffer(&status_));
@@ -88,6 +90,17 @@ class Reader {
   Reader& operator=(const Reader&) = delete;
 
   std::string Text(const FbException& e) { return StatusText(util_, e.getStatus()); }
+
+  // From another thread: the statement running now fails with "operation was cancelled".
+  void Cancel() noexcept {
+    ThrowStatusWrapper status(master_->getStatus());
+    try {
+      attachment_->cancelOperation(&status, fb_cancel_raise);
+    } catch (const FbException&) {
+      // Nothing running or already detaching: nothing to cancel.
+    }
+    status.dispose();
+  }
 
   std::vector<std::string> UserTables() {
     Transaction transaction(*this);
@@ -182,7 +195,8 @@ class Reader {
 }  // namespace
 
 TableRowCounts CountTableRows(const Login& login, const std::string& databaseFile,
-                              const std::function<void(const std::string&)>& onTable) {
+                              const std::function<void(const std::string&)>& onTable,
+                              std::stop_token stop) {
   TableRowCounts counts;
   IMaster* master = nullptr;
   try {
@@ -194,6 +208,8 @@ TableRowCounts CountTableRows(const Login& login, const std::string& databaseFil
   IUtil* util = master->getUtilInterface();
   try {
     Reader reader(master, login, databaseFile);
+    // Declared after the reader, so it is gone before the reader detaches.
+    std::stop_callback cancel(stop, [&reader] { reader.Cancel(); });
     std::vector<std::string> names;
     try {
       names = reader.UserTables();
@@ -202,6 +218,10 @@ TableRowCounts CountTableRows(const Login& login, const std::string& databaseFil
       return counts;
     }
     for (const std::string& name : names) {
+      if (stop.stop_requested()) {
+        counts.cancelled = true;
+        return counts;
+      }
       if (onTable)
         onTable(name);
       TableRows table{name, std::nullopt, {}};
@@ -209,6 +229,10 @@ TableRowCounts CountTableRows(const Login& login, const std::string& databaseFil
         table.rows = reader.Count(name);
       } catch (const FbException& e) {
         table.error = reader.Text(e);
+      }
+      if (stop.stop_requested()) {
+        counts.cancelled = true;  // the failure above is the cancel, not the table's
+        return counts;
       }
       counts.tables.push_back(std::move(table));
     }

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -32,12 +33,15 @@ struct TableRows {
 struct TableRowCounts {
   std::vector<TableRows> tables;     // every user table, by name
   std::optional<std::string> error;  // the database could not be read at all
+  bool cancelled = false;            // stopped on request; `tables` holds those counted so far
 };
 
 // Never throws for a failure of the library, the server or the database: that is in
 // `error` (no tables at all) or in a table's own `error`. `onTable` is called before each
-// table is counted (to show which one).
+// table is counted (to show which one). A stop request cancels the statement running and
+// ends the counting.
 TableRowCounts CountTableRows(const Login& login, const std::string& databaseFile,
-                              const std::function<void(const std::string&)>& onTable = {});
+                              const std::function<void(const std::string&)>& onTable = {},
+                              std::stop_token stop = {});
 
 }  // namespace rowcount

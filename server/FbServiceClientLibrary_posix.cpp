@@ -6,11 +6,15 @@
 #include <cstring>
 #include <mutex>
 
+#include "server/FixedPaths.h"
+
 namespace fbclient {
 
-// The system's loader finds the installed client library by its versioned name.
+// The suite's own server installation first, so that its client matches its server; then the
+// one the system's loader finds by its versioned name.
 std::vector<std::string> LibraryCandidates() {
-  return {"libfbclient.so.2"};
+  const std::string lib = paths::FirebirdDirectory() + "/lib/";
+  return {lib + "libfbclient.so.2", lib + "libfbclient.so", "libfbclient.so.2"};
 }
 
 std::string LibraryFileName() {

@@ -34,13 +34,21 @@ TEST(RowReport, NamesTablesWithFewerRowsOrUnknownFiguresAndNothingElse) {
             (std::vector<std::string>{"FEWER", "GONE", "MORE", "SAME", "UNREAD"}));
 }
 
-TEST(RowReport, WithoutAnyCountThereIsNothingToReport) {
+TEST(RowReport, WithoutAnyCountNoTableIsNamedButTheBoxSaysTheRowsWereNotChecked) {
   RowReport report;
   rowcount::TableRowCounts none;
   none.error = "no client library";
   report.SetBefore(none);
+  EXPECT_TRUE(report.Missing().before);
+  EXPECT_FALSE(report.Missing().after);
   report.SetAfter(none);
   EXPECT_TRUE(report.Tables().empty());
+  EXPECT_TRUE(report.Missing().before && report.Missing().after);
+  const std::string text = rowreporttext::BoxText({}, "", report.Missing());
+  EXPECT_EQ(text,
+            "Ремонт базы данных завершен, но проверить, не потеряны ли записи, не удалось.\r\n"
+            "Число записей до и после ремонта подсчитать не удалось.\r\n"
+            "Проверьте данные и при необходимости введите их заново.");
 }
 
 TEST(RowReport, TheBoxListsTenTablesAndPointsToTheFileForTheRest) {

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "server/FbRowCounter.h"
 #include "server/FbService.h"
 #include "tests/support/DamageKit.h"
 #include "tests/support/FbTestServer.h"
@@ -210,6 +211,45 @@ TEST_F(FbServiceTest, SecondStartOnOneAttachmentIsRefused) {
   service.Attach("127.0.0.1", server_->port, "SYSDBA", server_->password);
   service.StartBackup(Base(), In("first.fbk"));
   EXPECT_THROW(service.StartBackup(Base(), In("second.fbk")), EFirebirdError);
+}
+
+}  // namespace
+
+namespace {
+
+rowcount::Login SysdbaOf(const FbTestServer& server) {
+  return {"127.0.0.1", server.port, "SYSDBA", server.password};
+}
+
+// A connect trigger that refuses everyone would otherwise hide every figure.
+TEST_F(FbServiceTest, RowCountsPassOverAConnectTriggerThatRefuses) {
+  const std::string db = CopyOfBase("triggered.fdb");
+  ASSERT_EQ(RunIsql(*server_, db,
+                    "create exception NO_ENTRY 'closed';\n"
+                    "set term ^;\n"
+                    "create trigger REFUSE on connect as begin exception NO_ENTRY; end^\n"
+                    "set term ;^\n")
+                .exitCode,
+            0);
+  const rowcount::TableRowCounts counts = rowcount::CountTableRows(SysdbaOf(*server_), db);
+  ASSERT_FALSE(counts.error) << *counts.error;
+  ASSERT_EQ(counts.tables.size(), 3u);
+  EXPECT_EQ(counts.tables[0].rows, 3000);  // CUSTOMERS
+}
+
+TEST_F(FbServiceTest, RowCountsEndWhereTheyAreStopped) {
+  std::stop_source stop;
+  const rowcount::TableRowCounts counts = rowcount::CountTableRows(
+      SysdbaOf(*server_), Base(),
+      [&stop](const std::string& table) {
+        if (table == "DOCUMENTS")
+          stop.request_stop();
+      },
+      stop.get_token());
+  EXPECT_TRUE(counts.cancelled);
+  ASSERT_EQ(counts.tables.size(), 1u);
+  EXPECT_EQ(counts.tables[0].table, "CUSTOMERS");
+  EXPECT_EQ(counts.tables[0].rows, 3000);
 }
 
 }  // namespace
