@@ -8,13 +8,11 @@
 #include "log/HuxLogger.h"
 #include "log/SessionLog.h"
 #include "progress/ProgressViewer.h"
-#include "server/FBUtils.h"
 #include "server/FbOnlineValidation.h"
+#include "server/ServerLogin.h"
 
 namespace {
 
-constexpr char kHost[] = "127.0.0.1";
-constexpr char kUserName[] = "SYSDBA";
 // A till waits at most this long for a table while it is read; a table held longer by a
 // writing till is tried again, with a little more patience, before it is given up.
 constexpr int kLockTimeoutSeconds = 1;
@@ -57,10 +55,7 @@ void Merge(std::vector<TableVerdict>& tables, const std::vector<TableVerdict>& r
 
 std::vector<TableVerdict> RunValidation(TProgressViewer& viewer, const std::string& databaseFile) {
   OnlineValidationRequest request;
-  request.host = kHost;
-  request.userName = kUserName;
-  request.password = GetFBPassword();
-  request.port = GetFBPort();
+  request.login = LocalServerLogin();
   request.databaseFile = databaseFile;
   request.lockTimeoutSeconds = kLockTimeoutSeconds;
   std::string shown;

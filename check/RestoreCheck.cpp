@@ -9,9 +9,9 @@
 #include "os/Files.h"
 #include "os/SystemError.h"
 #include "progress/ProgressViewer.h"
-#include "server/FBUtils.h"
 #include "server/FbServiceRestore.h"
 #include "server/FixedPaths.h"
+#include "server/ServerLogin.h"
 
 namespace {
 
@@ -104,8 +104,7 @@ bool ProveBackupRestores(OperatorDialogs& dialogs, const std::string& backupFile
   std::vector<std::string> errors;
   try {
     SessionLog().Write("Начало проверочного восстановления из резервной копии", llPlain);
-    const std::string password = GetFBPassword();
-    errors = RestoreTrialBackup({"127.0.0.1", GetFBPort(), "SYSDBA", password}, backupFile);
+    errors = RestoreTrialBackup(LocalServerLogin(), backupFile);
   } catch (const std::exception& e) {
     SessionLog().Write(
         std::string("Ошибка при проверочном восстановлении из резервной копии: ") + e.what(),

@@ -9,13 +9,9 @@
 #include <vector>
 
 #include "check/CheckMessages.h"
+#include "server/ServerLogin.h"
 
-struct RestoreLogin {
-  std::string host;
-  std::int32_t port = 0;
-  std::string userName;
-  std::string password;
-};
+using RestoreLogin = ServerLogin;
 
 // Restores `backupFile` into the scratch file under a progress window the operator may cancel
 // (EProgressCancelByUser leaves here, after the server has ended). Returns the restore's error

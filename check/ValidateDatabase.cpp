@@ -6,9 +6,9 @@
 
 #include "os/CodePage.h"
 #include "os/Files.h"
-#include "server/FBUtils.h"
 #include "server/FixedPaths.h"
 #include "server/ServerFailures.h"
+#include "server/ServerLogin.h"
 #include "server/ToolCommands.h"
 #include "server/ToolRunner.h"
 #include "server/ToolScript.h"
@@ -119,9 +119,7 @@ void ValidateDatabase(const std::string& databaseFile) {
   if (!os::ForceDirectories(workDirectory))
     throw Exception("Не удалось создать временный каталог: " + workDirectory);
 
-  ToolLogin login;
-  login.port = GetFBPort();
-  login.password = GetFBPassword();
+  const ToolLogin login = LocalServerLogin();
   const std::string toolLog = paths::ToolLog();
   const std::string commandLine = ValidationCommand(gfix, login, databaseFile, toolLog);
 

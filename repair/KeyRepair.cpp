@@ -15,10 +15,10 @@
 #include "progress/ProgressViewer.h"
 #include "repair/RepairMessages.h"
 #include "repair/ToolLogText.h"
-#include "server/FBUtils.h"
 #include "server/FbServiceRestore.h"
 #include "server/FbSql.h"
 #include "server/FixedPaths.h"
+#include "server/ServerLogin.h"
 
 namespace {
 
@@ -299,9 +299,7 @@ class Mender {
 };
 
 fbsql::Login Login() {
-  fbsql::Login login{"127.0.0.1", GetFBPort(), "SYSDBA", {}};
-  login.password = GetFBPassword();
-  return login;
+  return LocalServerLogin();
 }
 
 // The user indexes active in the database that was backed up.

@@ -19,9 +19,9 @@
 #include "repair/OutOfReach.h"
 #include "repair/RepairMessages.h"
 #include "repair/ToolLogText.h"
-#include "server/FBUtils.h"
 #include "server/FixedPaths.h"
 #include "server/ServerFailures.h"
+#include "server/ServerLogin.h"
 #include "server/ToolCommands.h"
 #include "server/ToolRunner.h"
 
@@ -39,12 +39,9 @@ void RemoveLeftover(const std::string& path) {
     throw Exception(Format(kTempFileFailed, {path, os::LastErrorText()}));
 }
 
-// Port first, then the password, asked anew for each command line.
+// Asked anew for each command line.
 ToolLogin AskLogin() {
-  ToolLogin login;
-  login.port = GetFBPort();
-  login.password = GetFBPassword();
-  return login;
+  return LocalServerLogin();
 }
 
 // A full disk, a folder the server may not write and the like say nothing about the

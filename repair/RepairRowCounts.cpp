@@ -13,7 +13,7 @@
 #include "os/SystemError.h"
 #include "os/Time.h"
 #include "progress/ProgressViewer.h"
-#include "server/FBUtils.h"
+#include "server/ServerLogin.h"
 
 namespace {
 
@@ -65,7 +65,7 @@ rowcount::TableRowCounts CountRowsForRepair(const std::string& databaseFile) {
   auto* viewer = new TProgressViewer(kCountCaption, /*showPercent=*/false, /*canCancel=*/true);
   viewer->SetOnCancel([stop](TProgressViewer&) { stop->request_stop(); });
   try {
-    rowcount::Login login{"127.0.0.1", GetFBPort(), "SYSDBA", GetFBPassword()};
+    const rowcount::Login login = LocalServerLogin();
     counts = rowcount::CountTableRows(
         login, databaseFile,
         [viewer](const std::string& table) {

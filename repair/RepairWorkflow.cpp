@@ -18,9 +18,9 @@
 #include "repair/SafetyCopy.h"
 #include "repair/TableSalvage.h"
 #include "repair/ToolLogText.h"
-#include "server/FBUtils.h"
 #include "server/FixedPaths.h"
 #include "server/ServerFailures.h"
+#include "server/ServerLogin.h"
 #include "server/ToolCommands.h"
 #include "server/ToolRunner.h"
 
@@ -62,9 +62,7 @@ void StopIfInUse(const std::string& mendLog, const std::string& databaseFile) {
 }
 
 void Mend(const std::string& databaseFile) {
-  ToolLogin login;
-  login.port = GetFBPort();
-  login.password = GetFBPassword();
+  const ToolLogin login = LocalServerLogin();
   const std::string command = MendCommand(paths::Gfix(), login, databaseFile, paths::ToolLog());
   Record(kMendStart);
   RemoveOldToolLog(paths::ToolLog());

@@ -147,7 +147,8 @@ OnlineValidationOutput RunOnlineValidation(
   PutInt(block, kLockTimeout, static_cast<std::uint32_t>(request.lockTimeoutSeconds));
 
   FbServiceConnection service;
-  service.Attach(request.host, request.port, request.userName, request.password);
+  service.Attach(request.login.host, request.login.port, request.login.userName,
+                 request.login.password);
   service.StartAction(block);
   OnlineValidationOutput output;
   while (std::optional<std::string> line = service.NextLine()) {

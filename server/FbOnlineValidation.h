@@ -14,11 +14,10 @@
 #include <string>
 #include <vector>
 
+#include "server/ServerLogin.h"
+
 struct OnlineValidationRequest {
-  std::string host;
-  std::int32_t port = 0;
-  std::string userName;
-  std::string password;
+  ServerLogin login;
   std::string databaseFile;  // as the server names it
   // Only these tables (exact names); all user tables when empty.
   std::vector<std::string> tables;

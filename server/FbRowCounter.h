@@ -15,14 +15,11 @@
 #include <string>
 #include <vector>
 
+#include "server/ServerLogin.h"
+
 namespace rowcount {
 
-struct Login {
-  std::string host;
-  std::int32_t port = 0;
-  std::string userName;
-  std::string password;
-};
+using Login = ServerLogin;
 
 struct TableRows {
   std::string table;                 // the name as the database keeps it, without quotes

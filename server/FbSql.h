@@ -15,15 +15,11 @@
 #include <vector>
 
 #include "server/FbService.h"
+#include "server/ServerLogin.h"
 
 namespace fbsql {
 
-struct Login {
-  std::string host;
-  std::int32_t port = 0;
-  std::string userName;
-  std::string password;
-};
+using Login = ServerLogin;
 
 struct Value {
   std::optional<std::string> text;  // nothing for NULL

@@ -11,11 +11,9 @@
 #include <string>
 
 #include "os/Process.h"
+#include "server/ServerLogin.h"
 
-struct ToolLogin {
-  std::int32_t port = 0;
-  std::string password;
-};
+using ToolLogin = ServerLogin;
 
 // ISC_USER and ISC_PASSWORD, which gfix and gbak read when no -user/-pass is given.
 os::EnvironmentVariables LoginEnvironment(const ToolLogin& login);

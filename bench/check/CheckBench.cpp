@@ -131,10 +131,7 @@ Timing RunCheck(const std::string& db) {
 // The table by table validation a check runs while the shop works, on the same file.
 double RunOnlineValidationOnce(const testsupport::FbTestServer& server, const std::string& db) {
   OnlineValidationRequest request;
-  request.host = "127.0.0.1";
-  request.port = server.port;
-  request.userName = "SYSDBA";
-  request.password = server.password;
+  request.login = {server.port, server.password};
   request.databaseFile = db;
   const auto start = std::chrono::steady_clock::now();
   const OnlineValidationOutput output = RunOnlineValidation(request, [](const std::string&) {});

@@ -218,7 +218,7 @@ TEST_F(FbServiceTest, SecondStartOnOneAttachmentIsRefused) {
 namespace {
 
 rowcount::Login SysdbaOf(const FbTestServer& server) {
-  return {"127.0.0.1", server.port, "SYSDBA", server.password};
+  return {server.port, server.password};
 }
 
 // A connect trigger that refuses everyone would otherwise hide every figure.
