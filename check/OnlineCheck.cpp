@@ -8,6 +8,7 @@
 #include "log/HuxLogger.h"
 #include "log/SessionLog.h"
 #include "progress/ProgressViewer.h"
+#include "progress/ScopedProgressViewer.h"
 #include "server/FbOnlineValidation.h"
 #include "server/ServerLogin.h"
 
@@ -80,20 +81,13 @@ std::vector<TableVerdict> RunValidation(TProgressViewer& viewer, const std::stri
 // The validation under a cancellable progress window, closed on every path.
 std::vector<TableVerdict> ValidateTables(const std::string& databaseFile,
                                          const std::string& caption) {
-  auto* viewer = new TProgressViewer(caption, /*showPercent=*/false, /*canCancel=*/true);
-  std::vector<TableVerdict> tables;
+  ScopedProgressViewer viewer(caption, /*showPercent=*/false, /*canCancel=*/true);
   try {
-    tables = RunValidation(*viewer, databaseFile);
+    return RunValidation(*viewer, databaseFile);
   } catch (const EProgressCancelByUser&) {
     ShowStatusLine(*viewer, kCancelledLine, "Прервано пользователем!");
-    viewer->Terminate();
-    throw;
-  } catch (...) {
-    viewer->Terminate();
     throw;
   }
-  viewer->Terminate();
-  return tables;
 }
 
 void LogVerdicts(const std::vector<TableVerdict>& tables) {
@@ -182,7 +176,7 @@ void ShowVerdict(OperatorDialogs& dialogs, const std::vector<TableVerdict>& tabl
 }  // namespace
 
 bool IsDatabaseInUseError(const std::exception& e) {
-  return e.what() == DatabaseInUseMessage();
+  return dynamic_cast<const EDatabaseInUse*>(&e) != nullptr;
 }
 
 bool CheckWhileInUse(WorkflowContext& context) {

@@ -9,6 +9,7 @@
 #include "os/Files.h"
 #include "os/SystemError.h"
 #include "progress/ProgressViewer.h"
+#include "progress/ScopedProgressViewer.h"
 #include "server/FbServiceRestore.h"
 #include "server/FixedPaths.h"
 #include "server/ServerLogin.h"
@@ -86,17 +87,15 @@ std::vector<std::string> RestoreTrialBackup(const RestoreLogin& login,
   // A file left there would fail the restore, which must not read as damage.
   if (os::FileExists(scratch) && !os::RemoveFile(scratch))
     throw Exception("Не удалось удалить файл " + scratch + ": " + os::LastErrorText());
-  auto* viewer = new TProgressViewer(kCaption, /*showPercent=*/false, /*canCancel=*/true);
+  ScopedProgressViewer viewer(kCaption, /*showPercent=*/false, /*canCancel=*/true);
   std::vector<std::string> errors;
   try {
     errors = RunRestore(login, backupFile, scratch, *viewer);
   } catch (...) {
     os::RemoveFile(scratch);
-    viewer->Terminate();
     throw;
   }
   os::RemoveFile(scratch);
-  viewer->Terminate();
   return errors;
 }
 

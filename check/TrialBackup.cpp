@@ -2,6 +2,7 @@
 
 #include <exception>
 #include <memory>
+#include <optional>
 
 #include "log/HuxLogger.h"
 #include "log/SessionLog.h"
@@ -11,6 +12,7 @@
 #include "os/SystemError.h"
 #include "os/Time.h"
 #include "progress/ProgressViewer.h"
+#include "progress/ScopedProgressViewer.h"
 #include "server/FBUtils.h"
 #include "server/FbService.h"
 
@@ -186,20 +188,12 @@ void MakeTrialBackup(const std::string& Host, const std::string& DatabaseFile,
   try {
     SessionLog().WriteFmt("Будет создана резервная копия \"%s\" базы данных \"%s\" (%s)",
                           {BackupFileName, DatabaseFile, Host}, llEvent);
-    TProgressViewer* viewer = ShowProgress
-                                  ? new TProgressViewer(kViewerCaption, /*showPercent=*/false,
-                                                        /*canCancel=*/true)
-                                  : nullptr;
+    std::optional<ScopedProgressViewer> viewer;
+    if (ShowProgress)
+      viewer.emplace(kViewerCaption, /*showPercent=*/false, /*canCancel=*/true);
     const BackupRequest request{Host, DatabaseFile, BackupFileName, UserName, Password, Port};
-    try {
-      BackUpWithService(request, viewer, VerboseLog, KeepBackupFile);
-    } catch (...) {
-      if (viewer != nullptr)
-        viewer->Terminate();
-      throw;
-    }
-    if (viewer != nullptr)
-      viewer->Terminate();
+    BackUpWithService(request, viewer ? &**viewer : nullptr, VerboseLog, KeepBackupFile);
+    viewer.reset();
     SessionLog().Write("Создание резервной копии завершено", llEvent);
   } catch (const std::exception& e) {
     SessionLog().Write(std::string("Ошибка создания резервной копии: ") + e.what(), llError);

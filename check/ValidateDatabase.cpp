@@ -1,5 +1,7 @@
 #include "check/ValidateDatabase.h"
 
+#include "check/Prerequisites.h"
+
 #include <cstddef>
 #include <optional>
 #include <utility>
@@ -111,13 +113,7 @@ std::string DatabaseInUseMessage() {
 
 void ValidateDatabase(const std::string& databaseFile) {
   const std::string gfix = paths::Gfix();
-  if (!os::FileExists(gfix))
-    throw Exception("Не найден файл: " + gfix);
-  if (!os::FileExists(databaseFile))
-    throw Exception("Указанная база данных не найдена на этом компьютере!");
-  const std::string workDirectory = paths::WorkDirectory();
-  if (!os::ForceDirectories(workDirectory))
-    throw Exception("Не удалось создать временный каталог: " + workDirectory);
+  RequireToolsDatabaseAndWorkFolder({gfix}, databaseFile);
 
   const ToolLogin login = LocalServerLogin();
   const std::string toolLog = paths::ToolLog();
@@ -140,7 +136,7 @@ void ValidateDatabase(const std::string& databaseFile) {
 
   const std::string report = ValidationReport(output);
   if (ToolSaysDatabaseInUse(report))
-    throw Exception(DatabaseInUseMessage());
+    throw EDatabaseInUse(DatabaseInUseMessage());
   if (const auto failure = ServerFailureMessageFor(output, databaseFile, {}))
     throw Exception(*failure);
   if (!ContainsAny(report, kConnectionLostPhrases) && ContainsAny(report, kNotReachedPhrases))

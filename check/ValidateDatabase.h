@@ -25,3 +25,7 @@ std::string ValidationReport(const std::string& toolOutput);
 // tool's output (the mend's as well as the validation's), and the operator's message for it.
 bool ToolSaysDatabaseInUse(const std::string& toolOutput);
 std::string DatabaseInUseMessage();
+
+// What ValidateDatabase throws (with DatabaseInUseMessage) when gfix finds the database
+// attached elsewhere: callers tell it by its type, not by its words.
+VELMAR_DECLARE_EXCEPTION(EDatabaseInUse, Exception);

@@ -40,11 +40,11 @@ TDatabaseOutOfReach::TDatabaseOutOfReach(const std::string& databaseFile)
   // nobody attaches between the test and the rename.
   const std::unique_ptr<os::FileLock> notInUse = os::FileLock::TryExclusive(databaseFile_);
   if (!notInUse)
-    throw Exception(repairtext::kDatabaseInUse);
+    throw EDatabaseInUse(repairtext::kDatabaseInUse);
   if (!os::RenameFile(databaseFile_, workFile_)) {
     // Windows refuses to rename a file another program holds open.
     if (os::IsSharingViolation(os::LastErrorCode()))
-      throw Exception(repairtext::kDatabaseInUse);
+      throw EDatabaseInUse(repairtext::kDatabaseInUse);
     throw Exception(Format(kTakeAwayFailed, {databaseFile_, os::LastErrorText()}));
   }
   away_ = true;

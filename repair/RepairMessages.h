@@ -44,10 +44,6 @@ inline constexpr const char* kRightsNotCopied =
 inline constexpr const char* kRenamed = "Файл \"%s\" успешно переименован в \"%s\"";
 
 // Operator-facing errors.
-inline constexpr const char* kToolMissing = "Не найден файл: ";
-inline constexpr const char* kDatabaseMissing =
-    "Указанная база данных не найдена на этом компьютере!";
-inline constexpr const char* kWorkDirFailed = "Не удалось создать временный каталог: %s";
 inline constexpr const char* kUserAborted = "Операция прервана пользователем!";
 inline constexpr const char* kCopyOntoItself = "Нельзя копировать файл сам в себя!!!";
 inline constexpr const char* kOldFileNotDeleted = "Не удалось удалить старый файл \"%s\": %s";

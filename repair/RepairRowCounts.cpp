@@ -13,6 +13,7 @@
 #include "os/SystemError.h"
 #include "os/Time.h"
 #include "progress/ProgressViewer.h"
+#include "progress/ScopedProgressViewer.h"
 #include "server/ServerLogin.h"
 
 namespace {
@@ -62,21 +63,22 @@ rowcount::TableRowCounts CountRowsForRepair(const std::string& databaseFile) {
   // Cancelling skips only the figures: the repair goes on and the final box says they are
   // missing. The source outlives this call, as the viewer's thread may still call in.
   auto stop = std::make_shared<std::stop_source>();
-  auto* viewer = new TProgressViewer(kCountCaption, /*showPercent=*/false, /*canCancel=*/true);
-  viewer->SetOnCancel([stop](TProgressViewer&) { stop->request_stop(); });
-  try {
-    const rowcount::Login login = LocalServerLogin();
-    counts = rowcount::CountTableRows(
-        login, databaseFile,
-        [viewer](const std::string& table) {
-          viewer->SetString(10, table, 0, false, 0x008000, 1, 12, "");
-        },
-        stop->get_token());
-  } catch (const Exception& e) {
-    counts.tables.clear();
-    counts.error = e.Message();
+  {
+    ScopedProgressViewer viewer(kCountCaption, /*showPercent=*/false, /*canCancel=*/true);
+    viewer->SetOnCancel([stop](TProgressViewer&) { stop->request_stop(); });
+    try {
+      const rowcount::Login login = LocalServerLogin();
+      counts = rowcount::CountTableRows(
+          login, databaseFile,
+          [&viewer](const std::string& table) {
+            viewer->SetString(10, table, 0, false, 0x008000, 1, 12, "");
+          },
+          stop->get_token());
+    } catch (const Exception& e) {
+      counts.tables.clear();
+      counts.error = e.Message();
+    }
   }
-  viewer->Terminate();
   if (counts.cancelled || stop->stop_requested()) {
     Record(kCountCancelled);
     counts.tables.clear();

@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 
+#include "check/Prerequisites.h"
 #include "check/ValidateDatabase.h"
 #include "log/HuxLogger.h"
 #include "log/SessionLog.h"
@@ -34,17 +35,10 @@ void Record(const std::string& text) {
 
 // Nothing is copied or run before every tool and the file are known to be there.
 void CheckPrerequisites(const std::string& databaseFile) {
-  for (const std::string& tool : {paths::Gfix(), paths::Gbak()})
-    if (!os::FileExists(tool))
-      throw Exception(kToolMissing + tool);
-  if (!os::FileExists(databaseFile))
-    throw Exception(kDatabaseMissing);
+  RequireToolsDatabaseAndWorkFolder({paths::Gfix(), paths::Gbak()}, databaseFile);
   // The rebuild would delete such a file as its own leftover.
   if (NamesAScratchFile(databaseFile, databaseFile))
     throw Exception(Format(kDatabaseHasScratchName, {databaseFile}));
-  const std::string workDirectory = paths::WorkDirectory();
-  if (!os::ForceDirectories(workDirectory))
-    throw Exception(Format(kWorkDirFailed, {workDirectory}));
 }
 
 // gfix does nothing to a database another application has attached, and a rebuild of it
@@ -54,7 +48,7 @@ void StopIfInUse(const std::string& mendLog, const std::string& databaseFile) {
     return;
   const std::string text = toollog::ReadAsText(mendLog);
   if (ToolSaysDatabaseInUse(text))
-    throw Exception(kDatabaseInUse);
+    throw EDatabaseInUse(kDatabaseInUse);
   // The mend did not reach the file (another server instance holds it, the server may not
   // open it or cannot see it): the rebuild would fail the same way, for the same reason.
   if (const auto failure = ServerFailureMessageFor(text, databaseFile, {}))
@@ -79,9 +73,8 @@ void Recheck(const std::string& databaseFile) {
     Record(kRecheckStart);
     ValidateDatabase(databaseFile);
     Record(kRecheckDone);
-  } catch (const Exception& e) {
-    if (e.Message() == DatabaseInUseMessage())
-      throw Exception(kDatabaseInUse);
+  } catch (const EDatabaseInUse&) {
+    throw EDatabaseInUse(kDatabaseInUse);
   } catch (const std::exception&) {
   }
 }

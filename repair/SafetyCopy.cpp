@@ -14,6 +14,7 @@
 #include "os/SystemError.h"
 #include "os/Time.h"
 #include "progress/ProgressViewer.h"
+#include "progress/ScopedProgressViewer.h"
 #include "repair/FreeSpace.h"
 #include "repair/RebuildDatabase.h"
 #include "repair/RepairMessages.h"
@@ -64,16 +65,19 @@ void KeepEarlierCopy(const std::string& chosen) {
 
 void CopyUnderViewer(const std::string& databaseFile, const std::string& chosen, bool keepEarlier) {
   const std::string partial = PartialCopyPath(chosen);
-  auto* viewer = new TProgressViewer(kCopyCaption, /*showPercent=*/false, /*canCancel=*/false);
-  const bool copied = os::CopyFileNoReplace(databaseFile, partial) && os::FlushFile(partial);
-  const int error = copied ? 0 : os::LastErrorCode();  // before Terminate can change it
-  viewer->Terminate();
+  bool copied = false;
+  int error = 0;
+  {
+    ScopedProgressViewer viewer(kCopyCaption, /*showPercent=*/false, /*canCancel=*/false);
+    copied = os::CopyFileNoReplace(databaseFile, partial) && os::FlushFile(partial);
+    error = copied ? 0 : os::LastErrorCode();  // before Terminate can change it
+  }
   if (!copied) {
     os::RemoveFile(partial);
     // Windows refuses to copy a file another program has open for writing: a till attached
     // to the database. That is the in-use case the mend would find, in the operator's words.
     if (os::IsSharingViolation(error))
-      throw Exception(repairtext::kDatabaseInUse);
+      throw EDatabaseInUse(repairtext::kDatabaseInUse);
     throw Exception(Format(kCopyFailed, {chosen, os::SystemErrorText(error)}));
   }
   if (keepEarlier && os::FileExists(chosen)) {

@@ -9,6 +9,7 @@
 #include "os/Process.h"
 #include "os/SystemError.h"
 #include "progress/ProgressViewer.h"
+#include "progress/ScopedProgressViewer.h"
 #include "server/FixedPaths.h"
 #include "server/ToolScript.h"
 
@@ -91,14 +92,8 @@ std::optional<int> RunToolBatch(const std::string& commandLine, const std::strin
   WriteToolScript(batchFile, commandLine);
   std::optional<int> exitStatus;
   try {
-    auto* viewer = new TProgressViewer(caption, /*showPercent=*/false, /*canCancel=*/true);
-    try {
-      exitStatus = StartAndWait(batchFile, *viewer, environment);
-    } catch (...) {
-      viewer->Terminate();
-      throw;
-    }
-    viewer->Terminate();
+    ScopedProgressViewer viewer(caption, /*showPercent=*/false, /*canCancel=*/true);
+    exitStatus = StartAndWait(batchFile, *viewer, environment);
   } catch (...) {
     os::RemoveFile(batchFile);
     throw;

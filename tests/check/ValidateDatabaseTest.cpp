@@ -143,7 +143,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(Validation, ADatabaseAttachedElsewhereCannotBeValidated) {
   const std::string db = CopyOfTemplate("in-use", "VELMAR.FDB");
   checktest::HeldAttachment other(server_, db);
-  EXPECT_EQ(Failure(db), std::make_pair(std::string("Exception"), std::string(kInUse)));
+  EXPECT_EQ(Failure(db), std::make_pair(std::string("EDatabaseInUse"), std::string(kInUse)));
   EXPECT_FALSE(os::FileExists(paths::ToolLog()));
 }
 

@@ -91,7 +91,7 @@ TEST_F(ScriptedValidation, AnAttachmentElsewhereIsAPlainErrorEvenWithDamageCount
   ToolPrints(
       "Summary of validation errors\n\tNumber of data page errors\t: 1\n"
       "secondary server attachments cannot validate databases\n");
-  EXPECT_EQ(Failure(), std::make_pair(std::string("Exception"), std::string(kInUse)));
+  EXPECT_EQ(Failure(), std::make_pair(std::string("EDatabaseInUse"), std::string(kInUse)));
 }
 
 // Firebird 3's answers as gfix prints them. A refused login or an unreachable server means
