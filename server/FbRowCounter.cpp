@@ -3,6 +3,8 @@
 #include <firebird/Interface.h>
 
 #include <cstring>
+#include <memory>
+#include <mutex>
 #include <vector>
 
 #include "os/Exception.h"
@@ -207,16 +209,24 @@ TableRowCounts CountTableRows(const Login& login, const std::string& databaseFil
   }
   IUtil* util = master->getUtilInterface();
   try {
-    Reader reader(master, login, databaseFile);
+    std::mutex readerLock;  // the cancel comes from another thread
+    auto reader = std::make_unique<Reader>(master, login, databaseFile);
     // Declared after the reader, so it is gone before the reader detaches.
-    std::stop_callback cancel(stop, [&reader] { reader.Cancel(); });
+    std::stop_callback cancel(stop, [&reader, &readerLock] {
+      std::lock_guard lock(readerLock);
+      reader->Cancel();
+    });
     std::vector<std::string> names;
     try {
-      names = reader.UserTables();
+      names = reader->UserTables();
     } catch (const FbException& e) {
-      counts.error = reader.Text(e);
+      counts.error = reader->Text(e);
       return counts;
     }
+    // After a bugcheck on a damaged record the server refuses everything else on that
+    // attachment, so an error says nothing of the tables counted after it: each failure is
+    // tried again on a fresh attachment, and the next table gets one too.
+    bool fresh = false;
     for (const std::string& name : names) {
       if (stop.stop_requested()) {
         counts.cancelled = true;
@@ -225,10 +235,25 @@ TableRowCounts CountTableRows(const Login& login, const std::string& databaseFil
       if (onTable)
         onTable(name);
       TableRows table{name, std::nullopt, {}};
-      try {
-        table.rows = reader.Count(name);
-      } catch (const FbException& e) {
-        table.error = reader.Text(e);
+      for (;;) {
+        try {
+          table.rows = reader->Count(name);
+          table.error.clear();
+          fresh = false;
+          break;
+        } catch (const FbException& e) {
+          table.error = reader->Text(e);
+        }
+        if (stop.stop_requested())
+          break;
+        auto spoilt = std::make_unique<Reader>(master, login, databaseFile);
+        {
+          std::lock_guard lock(readerLock);
+          std::swap(reader, spoilt);
+        }
+        if (fresh)
+          break;
+        fresh = true;
       }
       if (stop.stop_requested()) {
         counts.cancelled = true;  // the failure above is the cancel, not the table's

@@ -1,7 +1,8 @@
 // Counts the rows of every user table of a database through the server's client library
-// (the same library the trial backup loads): one attachment, a read-only transaction per
-// table and "select count(*)". A table whose count fails (a damaged page) has no figure: its
-// count is unknown, never a guess; the other tables are still counted.
+// (the same library the trial backup loads): a read-only transaction per table and
+// "select count(*)", on one attachment until a count fails. A table whose count fails also on
+// a fresh attachment (a damaged page) has no figure: its count is unknown, never a guess; the
+// other tables are still counted, each on an attachment no earlier failure has spoilt.
 //
 //   TableRowCounts counts = CountTableRows({"127.0.0.1", port, "SYSDBA", password}, path);
 //   if (counts.error) log(*counts.error);

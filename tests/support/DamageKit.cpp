@@ -1,5 +1,6 @@
 #include "tests/support/DamageKit.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
@@ -26,6 +27,7 @@ constexpr KindName kKindNames[] = {
     {DamageKind::TextFile, "text-file"},
     {DamageKind::LostReferencedRows, "lost-referenced-rows"},
     {DamageKind::DuplicateKey, "duplicate-key"},
+    {DamageKind::LostBackVersion, "lost-back-version"},
 };
 
 // Deterministic bytes that look like nothing Firebird wrote.
@@ -81,6 +83,33 @@ DamageReport GarbageInIndex(const DatabasePages& file, int relation) {
   FillGarbage(page, 40, used > 48 ? used : 48 + 256);
   file.Write(info.number, page);
   return {info.number, "garbage in the nodes of b-tree page " + std::to_string(info.number)};
+}
+
+// A record header: transaction (4 bytes), back version's page (4) and slot (2), flags, format.
+// A reader cannot see a version newer than itself and goes to the older one, which is not
+// there.
+DamageReport LostBackVersions(const DatabasePages& file, int relation) {
+  PageInfo info = Pick(file.Find(PageType::Data, relation), "data page of the table");
+  Page page = file.Read(info.number);
+  const std::uint16_t count = ReadU16(page, 22);
+  int spoiled = 0;
+  for (std::uint16_t slot = 0; slot < count; slot += 2) {
+    const std::uint16_t offset = ReadU16(page, 24 + 4 * slot);
+    if (offset == 0 || ReadU16(page, 26 + 4 * slot) <= kRecordHeaderSize)
+      continue;
+    const std::uint8_t header[] = {0x00, 0xE1, 0xF5, 0x05,  // transaction 100000000
+                                   0,    0,    0,    0,     // back version's page, below
+                                   0xFF, 0x03};             // its slot: 1023
+    std::copy(std::begin(header), std::end(header), page.begin() + offset);
+    for (int i = 0; i < 4; ++i)
+      page[offset + 4 + i] = static_cast<std::uint8_t>(info.number >> (8 * i));
+    ++spoiled;
+  }
+  if (spoiled == 0)
+    throw std::runtime_error("the data page holds no records");
+  file.Write(info.number, page);
+  return {info.number, "lost back versions of " + std::to_string(spoiled) +
+                           " records of data page " + std::to_string(info.number)};
 }
 
 DamageReport TruncateAtLastDataPage(const std::string& path, const DatabasePages& file,
@@ -159,12 +188,16 @@ std::vector<DamageKind> AllDamageKinds() {
   return kinds;
 }
 
-DamageReport Damage(const FbTestServer& server, const std::string& path, DamageKind kind) {
+DamageReport Damage(const FbTestServer& server, const std::string& path, DamageKind kind,
+                    const std::string& table) {
   if (kind == DamageKind::TextFile)
     return ReplaceWithText(path);
   const bool keys = kind == DamageKind::LostReferencedRows || kind == DamageKind::DuplicateKey;
   // Ask the relation id before touching the file: the attachment is gone when we write.
-  const int relation = RelationId(server, path, keys ? kReferencedTable : kDamagedTable);
+  const int relation = RelationId(server, path,
+                                  !table.empty() ? table
+                                  : keys         ? kReferencedTable
+                                                 : kDamagedTable);
   DatabasePages file(path);
   switch (kind) {
     case DamageKind::RecordGarbage:
@@ -186,6 +219,8 @@ DamageReport Damage(const FbTestServer& server, const std::string& path, DamageK
       return TruncateAtLastDataPage(path, file, relation);
     case DamageKind::DuplicateKey:
       return DuplicateFirstKey(file, relation);
+    case DamageKind::LostBackVersion:
+      return LostBackVersions(file, relation);
     case DamageKind::TextFile:
       break;
   }
