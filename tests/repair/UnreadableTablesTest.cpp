@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
+#include <optional>
 
 #include "os/Files.h"
 #include "repair/TableSalvage.h"
@@ -45,16 +47,16 @@ TEST(SalvageList, ABugcheckInOneTableLeavesTheTablesCountedAfterItReadable) {
   const rowcount::TableRowCounts counts =
       rowcount::CountTableRows({"127.0.0.1", server.port, "SYSDBA", server.password}, db);
   ASSERT_FALSE(counts.error) << *counts.error;
-  std::vector<std::string> names;
-  for (const auto& table : counts.tables)
-    names.push_back(table.table);
-  ASSERT_EQ(names, (std::vector<std::string>{"CUSTOMERS", "DOCUMENTS", "SALES"}));
-  EXPECT_EQ(salvage::UnreadableTables(counts), std::vector<std::string>{"CUSTOMERS"})
-      << counts.tables[1].error << counts.tables[2].error;
+  ASSERT_FALSE(counts.tables.empty());
+  EXPECT_EQ(counts.tables[0].table, "CUSTOMERS") << "the damage is not counted first";
   EXPECT_NE(counts.tables[0].error.find("cannot find record back version"), std::string::npos)
       << counts.tables[0].error;
-  EXPECT_EQ(counts.tables[1].rows, kRows / 10 + 1);
-  EXPECT_EQ(counts.tables[2].rows, kRows);
+  EXPECT_EQ(salvage::UnreadableTables(counts), std::vector<std::string>{"CUSTOMERS"});
+  std::map<std::string, std::optional<std::int64_t>> rows;
+  for (const auto& table : counts.tables)
+    rows[table.table] = table.rows;
+  EXPECT_EQ(rows["DOCUMENTS"], kRows / 10 + 1);
+  EXPECT_EQ(rows["SALES"], kRows);
 }
 
 // CUSTOMERS, which every sale refers to, cannot be read at all: its pointer page is zeroed.
@@ -101,10 +103,11 @@ TEST_F(ReferredTableSalvage, YesEndsWithAWorkingDatabaseWhereEverySaleKeepsItsCu
       << "an index was left inactive";
   EXPECT_EQ(testsupport::CountRows(server_, db, "SALES"), kRows);
   EXPECT_EQ(testsupport::CountRows(server_, db, "DOCUMENTS"), kRows / 10 + 1);
-  EXPECT_EQ(
-      testsupport::QueryNumber(
-          server_, db, "select count(*) from CUSTOMERS where NAME = 'Восстановлено при ремонте'"),
-      kRows);
+  // Every customer is a placeholder: its unique CODE holds its key, not "C" and the key.
+  EXPECT_EQ(testsupport::CountRows(server_, db, "CUSTOMERS"), kRows);
+  EXPECT_EQ(testsupport::QueryNumber(server_, db,
+                                     "select count(*) from CUSTOMERS where CODE starting with 'C'"),
+            0);
   const auto boxes = dialogs.Boxes();
   ASSERT_EQ(boxes.size(), 4u);
   EXPECT_NE(boxes[0].text.find("На записи таблицы CUSTOMERS ссылаются другие таблицы"),
