@@ -1,6 +1,5 @@
 #include "tests/support/DamageKit.h"
 
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
@@ -47,7 +46,9 @@ PageInfo Pick(const std::vector<PageInfo>& pages, const char* what) {
 
 constexpr std::uint16_t kRecordHeaderSize = 13;
 
-DamageReport GarbageOverRecords(const DatabasePages& file, int relation) {
+// With `headers`, lost-back-version: each header (transaction 4 bytes, back version's page 4
+// and slot 2) gets a transaction newer than any reader and an older version that is not there.
+DamageReport GarbageOverRecords(const DatabasePages& file, int relation, bool headers = false) {
   PageInfo info = Pick(file.Find(PageType::Data, relation), "data page of the table");
   Page page = file.Read(info.number);
   const std::uint16_t count = ReadU16(page, 22);
@@ -59,13 +60,20 @@ DamageReport GarbageOverRecords(const DatabasePages& file, int relation) {
     const std::uint16_t length = ReadU16(page, 26 + 4 * slot);
     if (offset == 0 || length <= kRecordHeaderSize)
       continue;
-    FillGarbage(page, offset + kRecordHeaderSize, offset + length);
+    for (int i = 0; headers && i < 4; ++i) {
+      page[offset + i] = static_cast<std::uint8_t>(100000000u >> (8 * i));
+      page[offset + 4 + i] = static_cast<std::uint8_t>(info.number >> (8 * i));
+      page[offset + 8 + i % 2] = 0xFF;
+    }
+    if (!headers)
+      FillGarbage(page, offset + kRecordHeaderSize, offset + length);
     ++spoiled;
   }
   if (spoiled == 0)
     throw std::runtime_error("the data page holds no records");
   file.Write(info.number, page);
-  return {info.number, "garbage over " + std::to_string(spoiled) + " records of data page " +
+  return {info.number, std::string(headers ? "lost back versions of " : "garbage over ") +
+                           std::to_string(spoiled) + " records of data page " +
                            std::to_string(info.number)};
 }
 
@@ -83,33 +91,6 @@ DamageReport GarbageInIndex(const DatabasePages& file, int relation) {
   FillGarbage(page, 40, used > 48 ? used : 48 + 256);
   file.Write(info.number, page);
   return {info.number, "garbage in the nodes of b-tree page " + std::to_string(info.number)};
-}
-
-// A record header: transaction (4 bytes), back version's page (4) and slot (2), flags, format.
-// A reader cannot see a version newer than itself and goes to the older one, which is not
-// there.
-DamageReport LostBackVersions(const DatabasePages& file, int relation) {
-  PageInfo info = Pick(file.Find(PageType::Data, relation), "data page of the table");
-  Page page = file.Read(info.number);
-  const std::uint16_t count = ReadU16(page, 22);
-  int spoiled = 0;
-  for (std::uint16_t slot = 0; slot < count; slot += 2) {
-    const std::uint16_t offset = ReadU16(page, 24 + 4 * slot);
-    if (offset == 0 || ReadU16(page, 26 + 4 * slot) <= kRecordHeaderSize)
-      continue;
-    const std::uint8_t header[] = {0x00, 0xE1, 0xF5, 0x05,  // transaction 100000000
-                                   0,    0,    0,    0,     // back version's page, below
-                                   0xFF, 0x03};             // its slot: 1023
-    std::copy(std::begin(header), std::end(header), page.begin() + offset);
-    for (int i = 0; i < 4; ++i)
-      page[offset + 4 + i] = static_cast<std::uint8_t>(info.number >> (8 * i));
-    ++spoiled;
-  }
-  if (spoiled == 0)
-    throw std::runtime_error("the data page holds no records");
-  file.Write(info.number, page);
-  return {info.number, "lost back versions of " + std::to_string(spoiled) +
-                           " records of data page " + std::to_string(info.number)};
 }
 
 DamageReport TruncateAtLastDataPage(const std::string& path, const DatabasePages& file,
@@ -220,7 +201,7 @@ DamageReport Damage(const FbTestServer& server, const std::string& path, DamageK
     case DamageKind::DuplicateKey:
       return DuplicateFirstKey(file, relation);
     case DamageKind::LostBackVersion:
-      return LostBackVersions(file, relation);
+      return GarbageOverRecords(file, relation, /*headers=*/true);
     case DamageKind::TextFile:
       break;
   }

@@ -16,11 +16,8 @@
 //                     foreign key of SALES
 //   duplicate-key     one CUSTOMERS record's ID changed to the ID of another: validation and
 //                     the backup see nothing, the restore fails on the primary key
-//   lost-back-version  records of a SALES data page made newer than every transaction, their
-//                     older version on a slot that does not exist: "Number of record level
-//                     errors"; count(*) stops at a bugcheck ("cannot find record back
-//                     version"), after which the server refuses the attachment; the mend drops
-//                     them
+//   lost-back-version  SALES records whose older version is not there: record level errors,
+//                     count(*) stops at a bugcheck that spoils the attachment; the mend drops them
 // The server must not hold the file open: damage a copy nobody is attached to. After a
 // validation that ends in an I/O error the server keeps gfix's attachment, so give every
 // damaged copy its own file name.

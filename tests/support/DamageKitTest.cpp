@@ -131,8 +131,7 @@ INSTANTIATE_TEST_SUITE_P(
         Expected{DamageKind::ZeroPointerPage, Stream::Out, "Number of pointer page errors"},
         Expected{DamageKind::Truncate, Stream::Err, "I/O error"},
         Expected{DamageKind::TextFile, Stream::Err, "is not a valid database"},
-        Expected{DamageKind::LostReferencedRows, Stream::Out, "Number of record level errors"},
-        Expected{DamageKind::LostBackVersion, Stream::Out, "Number of record level errors"}),
+        Expected{DamageKind::LostReferencedRows, Stream::Out, "Number of record level errors"}),
     [](const auto& info) {
       std::string name = DamageKindName(info.param.kind);
       for (char& c : name) {
