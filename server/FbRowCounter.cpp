@@ -214,7 +214,8 @@ TableRowCounts CountTableRows(const Login& login, const std::string& databaseFil
     // Declared after the reader, so it is gone before the reader detaches.
     std::stop_callback cancel(stop, [&reader, &readerLock] {
       std::lock_guard lock(readerLock);
-      reader->Cancel();
+      if (reader)
+        reader->Cancel();
     });
     std::vector<std::string> names;
     try {
@@ -223,10 +224,6 @@ TableRowCounts CountTableRows(const Login& login, const std::string& databaseFil
       counts.error = reader->Text(e);
       return counts;
     }
-    // After a bugcheck on a damaged record the server refuses everything else on that
-    // attachment, so an error says nothing of the tables counted after it: each failure is
-    // tried again on a fresh attachment, and the next table gets one too.
-    bool fresh = false;
     for (const std::string& name : names) {
       if (stop.stop_requested()) {
         counts.cancelled = true;
@@ -235,25 +232,27 @@ TableRowCounts CountTableRows(const Login& login, const std::string& databaseFil
       if (onTable)
         onTable(name);
       TableRows table{name, std::nullopt, {}};
-      for (;;) {
-        try {
-          table.rows = reader->Count(name);
-          table.error.clear();
-          fresh = false;
-          break;
-        } catch (const FbException& e) {
-          table.error = reader->Text(e);
+      try {
+        // After a bugcheck on a damaged record the server refuses everything else on that
+        // attachment, and every new one while it is open: each table after a failure is
+        // counted on a new attachment, so a failure is always the table's own.
+        if (!reader) {
+          auto fresh = std::make_unique<Reader>(master, login, databaseFile);
+          std::lock_guard lock(readerLock);
+          reader = std::move(fresh);
         }
-        if (stop.stop_requested())
-          break;
-        auto spoilt = std::make_unique<Reader>(master, login, databaseFile);
+        table.rows = reader->Count(name);
+      } catch (const FbException& e) {
+        if (!reader) {
+          counts.error = StatusText(util, e.getStatus());
+          return counts;
+        }
+        table.error = reader->Text(e);
+        std::unique_ptr<Reader> spoilt;
         {
           std::lock_guard lock(readerLock);
-          std::swap(reader, spoilt);
+          spoilt = std::move(reader);
         }
-        if (fresh)
-          break;
-        fresh = true;
       }
       if (stop.stop_requested()) {
         counts.cancelled = true;  // the failure above is the cancel, not the table's

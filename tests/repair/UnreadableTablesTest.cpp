@@ -24,7 +24,8 @@ TEST(SalvageList, ABugcheckInOneTableLeavesTheTablesCountedAfterItReadable) {
   testsupport::CreateTestDatabase(server, sandbox.Database(), kRows, /*blobs=*/false);
   testsupport::Damage(server, sandbox.Database(), DamageKind::LostBackVersion, "CUSTOMERS");
   const auto counts = rowcount::CountTableRows(
-      {"127.0.0.1", server.port, "SYSDBA", server.password}, sandbox.Database());
+      {server.port, server.password}, sandbox.Database());
+  ASSERT_FALSE(counts.error) << *counts.error;
   EXPECT_EQ(salvage::UnreadableTables(counts), std::vector<std::string>{"CUSTOMERS"});
   std::map<std::string, std::optional<std::int64_t>> rows;
   for (const auto& table : counts.tables)
