@@ -23,8 +23,7 @@ TEST(SalvageList, ABugcheckInOneTableLeavesTheTablesCountedAfterItReadable) {
   RepairSandbox sandbox(server, "salvage-bugcheck");
   testsupport::CreateTestDatabase(server, sandbox.Database(), kRows, /*blobs=*/false);
   testsupport::Damage(server, sandbox.Database(), DamageKind::LostBackVersion, "CUSTOMERS");
-  const auto counts = rowcount::CountTableRows(
-      {server.port, server.password}, sandbox.Database());
+  const auto counts = rowcount::CountTableRows({server.port, server.password}, sandbox.Database());
   ASSERT_FALSE(counts.error) << *counts.error;
   EXPECT_EQ(salvage::UnreadableTables(counts), std::vector<std::string>{"CUSTOMERS"});
   std::map<std::string, std::optional<std::int64_t>> rows;
