@@ -393,6 +393,14 @@ bool Agrees(OperatorDialogs& dialogs, const KeyRepairPlan& plan, const std::stri
                              /*defaultButton=*/1) == DialogResult::Yes;
 }
 
+bool AgreedBefore(const KeyRepairPlan& plan) {
+  const auto& agreed = plan.agreedPlaceholders;
+  return plan.setAside.empty() &&
+         std::all_of(plan.placeholders.begin(), plan.placeholders.end(), [&](const auto& p) {
+           return std::find(agreed.begin(), agreed.end(), p.table) != agreed.end();
+         });
+}
+
 std::string TimeStamp() {
   const os::LocalTime t = os::LocalTimeNow();
   char text[32];
@@ -536,7 +544,9 @@ bool MendKeysOfRebuild(OperatorDialogs& dialogs, const std::string& databaseFile
   }
   if (!RestoreWithoutIndexes(login, backupFile, restoredFile))
     return false;
+  std::vector<std::string> agreed = std::move(plan.agreedPlaceholders);
   plan = KeyRepairPlan{};
+  plan.agreedPlaceholders = std::move(agreed);
   plan.file = keyrepair::SetAsideFilePath(safetyCopy);
   try {
     fbsql::Connection db(login, restoredFile);
@@ -544,7 +554,7 @@ bool MendKeysOfRebuild(OperatorDialogs& dialogs, const std::string& databaseFile
     const std::map<std::string, std::int64_t> counts = TableCounts(db);
     Mender(db, plan).Run();
     ExpectOnlyListedChanges(db, counts, plan);
-    if ((!plan.placeholders.empty() || !plan.setAside.empty()) &&
+    if ((!plan.placeholders.empty() || !plan.setAside.empty()) && !AgreedBefore(plan) &&
         !Agrees(dialogs, plan, safetyCopy)) {
       Record("Исправление ключей и ссылок между таблицами отклонено пользователем");
       ResumeTriggers(db, triggers);
@@ -561,6 +571,30 @@ bool MendKeysOfRebuild(OperatorDialogs& dialogs, const std::string& databaseFile
   plan.applied = true;
   Record(keyrepair::ReportText(plan));
   return true;
+}
+
+std::vector<std::string> ReferredTables(const std::string& databaseFile,
+                                        const std::vector<std::string>& tables) {
+  fbsql::Connection db(Login(), databaseFile);
+  const fbsql::Result references = db.Query(
+      "select distinct trim(c.rdb$relation_name), trim(p.rdb$relation_name)"
+      " from rdb$relation_constraints c"
+      " join rdb$ref_constraints r on r.rdb$constraint_name = c.rdb$constraint_name"
+      " join rdb$relation_constraints p on p.rdb$constraint_name = r.rdb$const_name_uq"
+      " where c.rdb$constraint_type = 'FOREIGN KEY'");
+  const auto listed = [&tables](const std::string& table) {
+    return std::find(tables.begin(), tables.end(), table) != tables.end();
+  };
+  std::vector<std::string> referred;
+  for (const std::string& table : tables) {
+    // Rows of a table that loses its rows, itself included, refer to nothing any more.
+    const bool kept = std::any_of(
+        references.rows.begin(), references.rows.end(),
+        [&](const fbsql::Row& row) { return *row[1].text == table && !listed(*row[0].text); });
+    if (kept)
+      referred.push_back(table);
+  }
+  return referred;
 }
 
 void ReportKeyRepair(OperatorDialogs& dialogs, const KeyRepairPlan& plan) {

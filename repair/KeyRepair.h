@@ -23,6 +23,9 @@ struct KeyRepairPlan {
   std::vector<SetAside> setAside;
   std::string file;  // where the set-aside rows were written
   bool applied = false;
+  // Tables the operator has already agreed to fill with placeholders (tables rebuilt without
+  // their rows): a mend that adds nothing but those asks no second question.
+  std::vector<std::string> agreedPlaceholders;
 };
 
 // The rebuild's restore failed: when the tool log shows only keys and indexes that could not
@@ -34,6 +37,11 @@ struct KeyRepairPlan {
 bool MendKeysOfRebuild(OperatorDialogs& dialogs, const std::string& databaseFile,
                        const std::string& backupFile, const std::string& restoredFile,
                        const std::string& safetyCopy, KeyRepairPlan& plan);
+
+// Those of `tables` whose rows rows of other tables (not in `tables`) refer to, by foreign
+// keys of `databaseFile`. Throws EFirebirdError when the database cannot be asked.
+std::vector<std::string> ReferredTables(const std::string& databaseFile,
+                                        const std::vector<std::string>& tables);
 
 // After the replacement: the box that names the placeholders and set-aside rows.
 void ReportKeyRepair(OperatorDialogs& dialogs, const KeyRepairPlan& plan);

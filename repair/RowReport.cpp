@@ -24,8 +24,11 @@ std::vector<TableChange> RowReport::Tables() const {
     change.after = table.rows;
   }
   for (const std::string& name : emptied_) {
-    if (auto found = byName.find(name); found != byName.end())
+    if (auto found = byName.find(name); found != byName.end()) {
       found->second.emptied = true;
+      if (auto added = placeholders_.find(name); added != placeholders_.end())
+        found->second.placeholders = added->second;
+    }
   }
   std::vector<TableChange> tables;
   for (auto& [name, change] : byName)
@@ -55,7 +58,14 @@ std::string Figure(const std::optional<std::int64_t>& rows) {
 }
 
 std::string EmptiedNote(const TableChange& change) {
-  return change.emptied ? " (таблица не читалась и восстановлена без записей)" : "";
+  if (!change.emptied)
+    return "";
+  // Its figure after the repair counts nothing but those placeholders.
+  if (change.placeholders > 0)
+    return Format(
+        " (таблица не читалась и восстановлена без записей; добавлено записей-заглушек: %d)",
+        {change.placeholders});
+  return " (таблица не читалась и восстановлена без записей)";
 }
 
 std::string Line(const TableChange& change) {

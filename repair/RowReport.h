@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,7 +15,8 @@ struct TableChange {
   std::string table;
   std::optional<std::int64_t> before;  // nothing: could not be counted
   std::optional<std::int64_t> after;
-  bool emptied = false;  // rebuilt without its rows because it could not be read
+  bool emptied = false;           // rebuilt without its rows because it could not be read
+  std::int64_t placeholders = 0;  // rows added in an emptied table for rows referring to it
 
   // Fewer rows, or no way to know that nothing was lost.
   bool MayHaveLostRows() const;
@@ -32,6 +34,9 @@ class RowReport {
   void SetBefore(rowcount::TableRowCounts counts) { before_ = std::move(counts); }
   void SetAfter(rowcount::TableRowCounts counts) { after_ = std::move(counts); }
   void MarkEmptied(const std::vector<std::string>& tables) { emptied_ = tables; }
+  void MarkPlaceholders(std::map<std::string, std::int64_t> rows) {
+    placeholders_ = std::move(rows);
+  }
 
   // Every table seen before or after, by name.
   std::vector<TableChange> Tables() const;
@@ -45,6 +50,7 @@ class RowReport {
   rowcount::TableRowCounts before_;
   rowcount::TableRowCounts after_;
   std::vector<std::string> emptied_;
+  std::map<std::string, std::int64_t> placeholders_;
 };
 
 namespace rowreporttext {

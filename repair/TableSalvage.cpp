@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 
 #include "log/HuxLogger.h"
 #include "log/SessionLog.h"
 #include "os/CodePage.h"
+#include "os/Exception.h"
 #include "repair/KeyRepair.h"
 #include "repair/RebuildDatabase.h"
 #include "repair/RebuildOptions.h"
@@ -40,11 +42,23 @@ std::vector<std::string> NewlyUnreadable(const rowcount::TableRowCounts& counts,
 }
 
 bool OperatorAgrees(OperatorDialogs& dialogs, const std::vector<std::string>& tables,
-                    const std::string& safetyCopy) {
+                    const std::string& safetyCopy, const std::vector<std::string>& referred) {
   const DialogResult answer =
-      dialogs.ShowMessage(kQuestionCaption, QuestionText(tables, safetyCopy), DialogButtons::YesNo,
-                          DialogIcon::Warning, /*defaultButton=*/1);
+      dialogs.ShowMessage(kQuestionCaption, QuestionText(tables, safetyCopy, referred),
+                          DialogButtons::YesNo, DialogIcon::Warning,
+                          /*defaultButton=*/1);
   return answer == DialogResult::Yes;
+}
+
+// Without an answer the question promises nothing, and the key repair asks its own.
+std::vector<std::string> Referred(const std::string& databaseFile,
+                                  const std::vector<std::string>& tables) {
+  try {
+    return ReferredTables(databaseFile, tables);
+  } catch (const Exception& e) {
+    SessionLog().Write("Не удалось прочитать ссылки между таблицами: " + e.Message(), llPlain);
+    return {};
+  }
 }
 
 }  // namespace
@@ -84,16 +98,30 @@ std::string SkipDataPattern(const std::vector<std::string>& tables,
   return tables.size() > 1 ? "(" + alternatives + ")" : alternatives;
 }
 
-std::string QuestionText(const std::vector<std::string>& tables, const std::string& safetyCopy) {
-  return "Не удалось сделать резервную копию базы данных: не читаются таблицы\r\n" +
-         Joined(tables, ", ") +
-         "\r\n"
-         "Базу данных можно восстановить без записей этих таблиц. Все остальные\r\n"
-         "данные будут сохранены, а эти таблицы окажутся пустыми.\r\n"
-         "Поврежденная база данных останется в копии:\r\n" +
-         safetyCopy +
-         "\r\n"
-         "Восстановить базу данных без записей этих таблиц?";
+std::string QuestionText(const std::vector<std::string>& tables, const std::string& safetyCopy,
+                         const std::vector<std::string>& referred) {
+  // The marking of damaged pages may already have dropped records of other tables: the
+  // question promises nothing about them beyond what the rebuild keeps.
+  const bool one = tables.size() == 1;
+  return std::string(
+             one ? "Не удалось сделать резервную копию базы данных: не читается таблица\r\n"
+                 : "Не удалось сделать резервную копию базы данных: не читаются таблицы\r\n") +
+         Joined(tables, ", ") + "\r\n" +
+         (one ? "Базу данных можно восстановить без записей этой таблицы: она окажется пустой.\r\n"
+              : "Базу данных можно восстановить без записей этих таблиц: они окажутся "
+                "пустыми.\r\n") +
+         "Остальные таблицы будут восстановлены с теми записями, которые\r\n"
+         "удалось прочитать после маркировки поврежденных страниц.\r\n" +
+         (referred.empty()       ? std::string()
+          : referred.size() == 1 ? "На записи таблицы " + referred[0] +
+                                       " ссылаются другие таблицы. Чтобы их записи\r\n"
+                                       "сохранились, в нее будут добавлены записи-заглушки.\r\n"
+                                 : "На записи таблиц " + Joined(referred, ", ") +
+                                       " ссылаются другие таблицы. Чтобы их записи\r\n"
+                                       "сохранились, в них будут добавлены записи-заглушки.\r\n") +
+         "Поврежденная база данных останется в копии:\r\n" + safetyCopy + "\r\n" +
+         (one ? "Восстановить базу данных без записей этой таблицы?"
+              : "Восстановить базу данных без записей этих таблиц?");
 }
 
 }  // namespace salvage
@@ -106,13 +134,18 @@ void RebuildSavingWhatCan(OperatorDialogs& dialogs, const std::string& databaseF
   options.workFile = workFile;
   // The figures go to the log before the replacement, so that they are there even when the
   // operator has to put the rebuilt file in place by hand.
-  options.beforeReplacement = [&report](const std::string& restoredFile) {
+  KeyRepairPlan keys;
+  options.beforeReplacement = [&report, &keys](const std::string& restoredFile) {
     report.SetAfter(CountRowsForRepair(restoredFile));
+    std::map<std::string, std::int64_t> placeholders;
+    if (keys.applied)
+      for (const auto& p : keys.placeholders)
+        placeholders[p.table] = static_cast<std::int64_t>(p.keys.size());
+    report.MarkPlaceholders(std::move(placeholders));
     RecordRowFigures(report);
   };
   // Keys and references that no longer hold in the rebuilt file are mended there.
   // The indexes that were active are read from the database where it sits during the repair.
-  KeyRepairPlan keys;
   const std::string& original = workFile.empty() ? databaseFile : workFile;
   options.afterFailedRestore = [&](const std::string& backupFile, const std::string& restored) {
     return MendKeysOfRebuild(dialogs, original, backupFile, restored, safetyCopy, keys);
@@ -139,12 +172,14 @@ void RebuildSavingWhatCan(OperatorDialogs& dialogs, const std::string& databaseF
       const std::string pattern = salvage::SkipDataPattern(tables, allTables);
       if (pattern.empty())
         throw;
-      if (!salvage::OperatorAgrees(dialogs, tables, safetyCopy)) {
+      const std::vector<std::string> referred = salvage::Referred(original, tables);
+      if (!salvage::OperatorAgrees(dialogs, tables, safetyCopy, referred)) {
         SessionLog().Write(salvage::kSalvageRefused, llPlain);
         throw;
       }
       SessionLog().Write(salvage::kSalvageStart + salvage::Joined(tables, ", "), llPlain);
       skipped = tables;
+      keys.agreedPlaceholders = referred;
       options.skipDataPattern = pattern;
     }
   }

@@ -29,8 +29,10 @@ std::vector<std::string> UnreadableTables(const rowcount::TableRowCounts& counts
 // that is not to be skipped (a name differing only in letter case).
 std::string SkipDataPattern(const std::vector<std::string>& tables,
                             const std::vector<std::string>& allTables);
-// The Yes/No question (default No).
-std::string QuestionText(const std::vector<std::string>& tables, const std::string& safetyCopy);
+// The Yes/No question (default No). `referred`: those of `tables` other tables refer to,
+// whose referring rows keep their keys through placeholders.
+std::string QuestionText(const std::vector<std::string>& tables, const std::string& safetyCopy,
+                         const std::vector<std::string>& referred = {});
 
 inline constexpr const char* kQuestionCaption = "Внимание!";
 // Session log records.

@@ -3,6 +3,8 @@
 #include <firebird/Interface.h>
 
 #include <cstring>
+#include <memory>
+#include <mutex>
 #include <vector>
 
 #include "os/Exception.h"
@@ -207,14 +209,19 @@ TableRowCounts CountTableRows(const Login& login, const std::string& databaseFil
   }
   IUtil* util = master->getUtilInterface();
   try {
-    Reader reader(master, login, databaseFile);
+    std::mutex readerLock;  // the cancel comes from another thread
+    auto reader = std::make_unique<Reader>(master, login, databaseFile);
     // Declared after the reader, so it is gone before the reader detaches.
-    std::stop_callback cancel(stop, [&reader] { reader.Cancel(); });
+    std::stop_callback cancel(stop, [&reader, &readerLock] {
+      std::lock_guard lock(readerLock);
+      if (reader)
+        reader->Cancel();
+    });
     std::vector<std::string> names;
     try {
-      names = reader.UserTables();
+      names = reader->UserTables();
     } catch (const FbException& e) {
-      counts.error = reader.Text(e);
+      counts.error = reader->Text(e);
       return counts;
     }
     for (const std::string& name : names) {
@@ -226,9 +233,26 @@ TableRowCounts CountTableRows(const Login& login, const std::string& databaseFil
         onTable(name);
       TableRows table{name, std::nullopt, {}};
       try {
-        table.rows = reader.Count(name);
+        // After a bugcheck on a damaged record the server refuses everything else on that
+        // attachment, and every new one while it is open: each table after a failure is
+        // counted on a new attachment, so a failure is always the table's own.
+        if (!reader) {
+          auto fresh = std::make_unique<Reader>(master, login, databaseFile);
+          std::lock_guard lock(readerLock);
+          reader = std::move(fresh);
+        }
+        table.rows = reader->Count(name);
       } catch (const FbException& e) {
-        table.error = reader.Text(e);
+        if (!reader) {
+          counts.error = StatusText(util, e.getStatus());
+          return counts;
+        }
+        table.error = reader->Text(e);
+        std::unique_ptr<Reader> spoilt;
+        {
+          std::lock_guard lock(readerLock);
+          spoilt = std::move(reader);
+        }
       }
       if (stop.stop_requested()) {
         counts.cancelled = true;  // the failure above is the cancel, not the table's

@@ -151,7 +151,7 @@ INSTANTIATE_TEST_SUITE_P(Repairable, RepairOfDamage,
 BoxExpectation SalvageQuestion() {
   BoxExpectation box;
   box.caption = "Внимание!";
-  box.textContains = "не читаются таблицы\r\nSALES\r\n";
+  box.textContains = "не читается таблица\r\nSALES\r\n";
   box.buttons = DialogButtons::YesNo;
   box.icon = DialogIcon::Warning;
   box.defaultButton = 1;

@@ -26,6 +26,7 @@ constexpr KindName kKindNames[] = {
     {DamageKind::TextFile, "text-file"},
     {DamageKind::LostReferencedRows, "lost-referenced-rows"},
     {DamageKind::DuplicateKey, "duplicate-key"},
+    {DamageKind::LostBackVersion, "lost-back-version"},
 };
 
 // Deterministic bytes that look like nothing Firebird wrote.
@@ -45,7 +46,9 @@ PageInfo Pick(const std::vector<PageInfo>& pages, const char* what) {
 
 constexpr std::uint16_t kRecordHeaderSize = 13;
 
-DamageReport GarbageOverRecords(const DatabasePages& file, int relation) {
+// With `headers`, lost-back-version: each header (transaction 4 bytes, back version's page 4
+// and slot 2) gets a transaction newer than any reader and an older version that is not there.
+DamageReport GarbageOverRecords(const DatabasePages& file, int relation, bool headers = false) {
   PageInfo info = Pick(file.Find(PageType::Data, relation), "data page of the table");
   Page page = file.Read(info.number);
   const std::uint16_t count = ReadU16(page, 22);
@@ -57,13 +60,20 @@ DamageReport GarbageOverRecords(const DatabasePages& file, int relation) {
     const std::uint16_t length = ReadU16(page, 26 + 4 * slot);
     if (offset == 0 || length <= kRecordHeaderSize)
       continue;
-    FillGarbage(page, offset + kRecordHeaderSize, offset + length);
+    for (int i = 0; headers && i < 4; ++i) {
+      page[offset + i] = static_cast<std::uint8_t>(100000000u >> (8 * i));
+      page[offset + 4 + i] = static_cast<std::uint8_t>(info.number >> (8 * i));
+      page[offset + 8 + i % 2] = 0xFF;
+    }
+    if (!headers)
+      FillGarbage(page, offset + kRecordHeaderSize, offset + length);
     ++spoiled;
   }
   if (spoiled == 0)
     throw std::runtime_error("the data page holds no records");
   file.Write(info.number, page);
-  return {info.number, "garbage over " + std::to_string(spoiled) + " records of data page " +
+  return {info.number, std::string(headers ? "lost back versions of " : "garbage over ") +
+                           std::to_string(spoiled) + " records of data page " +
                            std::to_string(info.number)};
 }
 
@@ -159,12 +169,16 @@ std::vector<DamageKind> AllDamageKinds() {
   return kinds;
 }
 
-DamageReport Damage(const FbTestServer& server, const std::string& path, DamageKind kind) {
+DamageReport Damage(const FbTestServer& server, const std::string& path, DamageKind kind,
+                    const std::string& table) {
   if (kind == DamageKind::TextFile)
     return ReplaceWithText(path);
   const bool keys = kind == DamageKind::LostReferencedRows || kind == DamageKind::DuplicateKey;
   // Ask the relation id before touching the file: the attachment is gone when we write.
-  const int relation = RelationId(server, path, keys ? kReferencedTable : kDamagedTable);
+  const int relation = RelationId(server, path,
+                                  !table.empty() ? table
+                                  : keys         ? kReferencedTable
+                                                 : kDamagedTable);
   DatabasePages file(path);
   switch (kind) {
     case DamageKind::RecordGarbage:
@@ -186,6 +200,8 @@ DamageReport Damage(const FbTestServer& server, const std::string& path, DamageK
       return TruncateAtLastDataPage(path, file, relation);
     case DamageKind::DuplicateKey:
       return DuplicateFirstKey(file, relation);
+    case DamageKind::LostBackVersion:
+      return GarbageOverRecords(file, relation, /*headers=*/true);
     case DamageKind::TextFile:
       break;
   }

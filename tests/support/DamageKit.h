@@ -16,6 +16,8 @@
 //                     foreign key of SALES
 //   duplicate-key     one CUSTOMERS record's ID changed to the ID of another: validation and
 //                     the backup see nothing, the restore fails on the primary key
+//   lost-back-version  SALES records whose older version is not there: record level errors,
+//                     count(*) stops at a bugcheck that spoils the attachment; the mend drops them
 // The server must not hold the file open: damage a copy nobody is attached to. After a
 // validation that ends in an I/O error the server keeps gfix's attachment, so give every
 // damaged copy its own file name.
@@ -40,6 +42,7 @@ enum class DamageKind {
   TextFile,
   LostReferencedRows,
   DuplicateKey,
+  LostBackVersion,
 };
 
 std::string DamageKindName(DamageKind kind);
@@ -59,7 +62,9 @@ inline constexpr const char* kReferencedTable = "CUSTOMERS";
 // duplicate-key: the record of this ID gets the ID before it, which then stands twice.
 inline constexpr int kDuplicatedFromId = 7;
 
-// Throws std::runtime_error when the file has no page of the kind needed.
-DamageReport Damage(const FbTestServer& server, const std::string& path, DamageKind kind);
+// Throws std::runtime_error when the file has no page of the kind needed. `table`, when
+// given, takes the damage instead of the kind's own table.
+DamageReport Damage(const FbTestServer& server, const std::string& path, DamageKind kind,
+                    const std::string& table = {});
 
 }  // namespace testsupport

@@ -1,0 +1,88 @@
+// Tables the rebuild's backup cannot read, against the real server: which tables the salvage
+// names, and what becomes of the rows that refer to a table it empties.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "os/Files.h"
+#include "repair/TableSalvage.h"
+#include "tests/repair/RepairTestCommon.h"
+#include "tests/support/DamageKit.h"
+#include "tests/support/TestDatabase.h"
+
+using namespace repairtest;
+using testsupport::DamageKind;
+
+namespace {
+
+constexpr int kRows = 600;
+
+// CUSTOMERS is counted first; its count stops at a bugcheck that spoils the attachment.
+TEST(SalvageList, ABugcheckInOneTableLeavesTheTablesCountedAfterItReadable) {
+  const auto server = Server();
+  RepairSandbox sandbox(server, "salvage-bugcheck");
+  testsupport::CreateTestDatabase(server, sandbox.Database(), kRows, /*blobs=*/false);
+  testsupport::Damage(server, sandbox.Database(), DamageKind::LostBackVersion, "CUSTOMERS");
+  const auto counts = rowcount::CountTableRows({server.port, server.password}, sandbox.Database());
+  ASSERT_FALSE(counts.error) << *counts.error;
+  EXPECT_EQ(salvage::UnreadableTables(counts), std::vector<std::string>{"CUSTOMERS"});
+  std::map<std::string, std::optional<std::int64_t>> rows;
+  for (const auto& table : counts.tables)
+    rows[table.table] = table.rows;
+  EXPECT_EQ(rows["DOCUMENTS"], kRows / 10 + 1);
+  EXPECT_EQ(rows["SALES"], kRows);
+}
+
+// Every sale refers to a customer, and the pointer page of CUSTOMERS is zeroed.
+TEST(SalvageOfAReferredTable, YesKeepsEverySaleThroughPlaceholdersAndNoKeepsTheBackupFailure) {
+  for (const DialogResult answer : {DialogResult::No, DialogResult::Yes}) {
+    const auto server = Server();
+    RepairSandbox sandbox(server, answer == DialogResult::Yes ? "referred-yes" : "referred-no");
+    const std::string db = sandbox.Database();
+    testsupport::CreateTestDatabase(server, db, kRows, /*blobs=*/false);
+    testsupport::Damage(server, db, DamageKind::ZeroPointerPage, "CUSTOMERS");
+    ScriptedDialogs dialogs;
+    dialogs.Save(sandbox.DefaultSafetyCopy())
+        .Box(answer, {.caption = "Внимание!",
+                      .textContains = "не читается таблица\r\nCUSTOMERS\r\n",
+                      .buttons = DialogButtons::YesNo,
+                      .icon = DialogIcon::Warning,
+                      .defaultButton = 1});
+    if (answer == DialogResult::No) {
+      EXPECT_EQ(RunRepair(sandbox, dialogs), BackupFailedText());
+      continue;
+    }
+    dialogs.Box(DialogResult::Ok, SuccessBox())
+        .Box(DialogResult::Ok,
+             {.caption = "Внимание!",
+              .textContains = "CUSTOMERS: добавлены записи-заглушки с ключами 0; 1; ",
+              .buttons = DialogButtons::Ok,
+              .icon = DialogIcon::Information})
+        .Box(DialogResult::Ok, RowLossBox());
+    const auto error = RunRepair(sandbox, dialogs);
+    ASSERT_FALSE(error) << *error << "\n" << dialogs.Transcript();
+    const auto validation = testsupport::ValidateFull(server, db);
+    EXPECT_EQ(Blank(validation.err) + Blank(validation.out), "");
+    EXPECT_EQ(testsupport::QueryNumber(server, db,
+                                       "select count(*) from rdb$indices where coalesce("
+                                       "rdb$system_flag, 0) = 0 and rdb$index_inactive = 1"),
+              0);
+    EXPECT_EQ(testsupport::CountRows(server, db, "SALES"), kRows);
+    // Every customer is a placeholder: its unique CODE holds the bare key, not "C" and the key.
+    EXPECT_EQ(testsupport::CountRows(server, db, "CUSTOMERS"), kRows);
+    EXPECT_EQ(testsupport::QueryNumber(server, db,
+                                       "select count(*) from CUSTOMERS where CODE starting 'C'"),
+              0);
+    const auto boxes = dialogs.Boxes();
+    ASSERT_EQ(boxes.size(), 4u);
+    EXPECT_NE(boxes[0].text.find("На записи таблицы CUSTOMERS ссылаются другие таблицы"),
+              std::string::npos);
+    EXPECT_NE(boxes[3].text.find("CUSTOMERS: до ремонта не удалось подсчитать, после ремонта 600 "
+                                 "(таблица не читалась и восстановлена без записей; добавлено "
+                                 "записей-заглушек: 600)\r\n"),
+              std::string::npos)
+        << boxes[3].text;
+  }
+}
+
+}  // namespace
