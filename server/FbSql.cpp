@@ -177,6 +177,8 @@ Connection::Connection(const Login& login, const std::string& databaseFile) {
     dpb->insertString(&impl->status, isc_dpb_password, login.password.c_str());
     dpb->insertString(&impl->status, isc_dpb_lc_ctype, "UTF8");
     dpb->insertTag(&impl->status, isc_dpb_utf8_filename);
+    if (login.noGarbageCollect)
+      dpb->insertTag(&impl->status, isc_dpb_no_garbage_collect);
     const std::string name = login.host + "/" + std::to_string(login.port) + ":" + databaseFile;
     impl->attachment =
         provider->attachDatabase(&impl->status, name.c_str(), dpb->getBufferLength(&impl->status),

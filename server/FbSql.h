@@ -23,6 +23,9 @@ struct Login {
   std::int32_t port = 0;
   std::string userName;
   std::string password;
+  // Reading a damaged database must not set the server to clean up record versions on its
+  // damaged pages.
+  bool noGarbageCollect = false;
 };
 
 struct Value {

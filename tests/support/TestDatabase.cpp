@@ -88,7 +88,7 @@ std::string SchemaAndData(int rows, bool blobs, TestTables tables) {
   if (tables == TestTables::WithCyrillicTable)
     sql << "create table \"ТОВАРЫ\" (\"КОД\" integer not null primary key,\n"
            "  \"НАИМЕНОВАНИЕ\" varchar(80) not null, \"ОПИСАНИЕ\" blob sub_type text);\n"
-           "create index \"ИНД_ТОВАРЫ_НАИМЕНОВАНИЕ\" on \"ТОВАРЫ\" (\"НАИМЕНОВАНИЕ\");\n"
+           "create index \"ИНД_ТОВАРЫ\" on \"ТОВАРЫ\" (\"НАИМЕНОВАНИЕ\");\n"
            "commit;\n"
            "insert into \"ТОВАРЫ\" select ID, 'Товар ' || ID, "
         << (blobs ? "lpad(_WIN1251 '', 12000, 'Описание товара ' || ID || '. ')" : "null")
@@ -115,8 +115,10 @@ void CreateTestDatabase(const FbTestServer& server, const std::string& path, int
 
 ToolResult RunIsql(const FbTestServer& server, const std::string& path, const std::string& sql) {
   ScriptFile script(sql);
-  return RunTool(IsqlPath(), {"-q", "-b", "-user", "SYSDBA", "-password", server.password, "-i",
-                              script.Path(), server.Address(path)});
+  // Scripts are UTF-8; without saying so, their Russian texts would reach a WIN1251 database
+  // as raw bytes.
+  return RunTool(IsqlPath(), {"-q", "-b", "-ch", "UTF8", "-user", "SYSDBA", "-password",
+                              server.password, "-i", script.Path(), server.Address(path)});
 }
 
 std::int64_t QueryNumber(const FbTestServer& server, const std::string& path,
