@@ -239,7 +239,6 @@ std::vector<UnreadableBlob> FindUnreadableBlobs(
 std::vector<UnreadableBlob> ClearUnreadableBlobs(OperatorDialogs& dialogs,
                                                  const std::string& databaseFile,
                                                  const std::string& safetyCopy) {
-  Record(kSearchStart);
   fbsql::Login login{"127.0.0.1", GetFBPort(), "SYSDBA", GetFBPassword()};
   login.noGarbageCollect = true;
   std::vector<UnreadableBlob> fields;

@@ -47,8 +47,8 @@ std::string ReportText(const std::vector<UnreadableBlob>& fields);
 
 inline constexpr const char* kCaption = "Внимание!";
 inline constexpr const char* kSearchCaption = "Поиск нечитаемых полей в записях...";
-// Session log records.
-inline constexpr const char* kSearchStart = "Будет выполнен поиск нечитаемых полей в записях";
+// Session log records; a search that finds nothing writes none, so a backup that stops for
+// another reason reads as before.
 inline constexpr const char* kSearchFailed = "Не удалось найти нечитаемые поля в записях: ";
 inline constexpr const char* kFound = "Не читаются поля записей:\r\n";
 inline constexpr const char* kRefused = "Очистка нечитаемых полей отклонена пользователем";
