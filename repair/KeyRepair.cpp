@@ -299,7 +299,7 @@ class Mender {
 };
 
 fbsql::Login Login() {
-  return LocalServerLogin();
+  return {LocalServerLogin()};
 }
 
 // The user indexes active in the database that was backed up.

@@ -42,6 +42,7 @@ bool PutBackFromWorkName(const std::string& databaseFile);
 
 // Test seam: runs at the steps where a killed process leaves the files half-way ("taken":
 // the database under its work name; "replaced": the rebuilt file in place, the old one not
-// yet deleted), so a test can end the process there.
+// yet deleted), so a test can end the process there; and before the rebuild's backup
+// ("rebuild"), so a test can damage what the mend left.
 void SetRepairStepHook(std::function<void(const std::string& step)> hook);
 void RunRepairStepHook(const std::string& step);

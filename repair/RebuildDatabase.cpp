@@ -16,6 +16,7 @@
 #include "os/Ownership.h"
 #include "os/SystemError.h"
 #include "progress/ProgressViewer.h"
+#include "repair/BlobRepair.h"
 #include "repair/OutOfReach.h"
 #include "repair/RepairMessages.h"
 #include "repair/ToolLogText.h"
@@ -205,8 +206,21 @@ void RebuildDatabase(OperatorDialogs& dialogs, const std::string& databaseFile,
   const ToolLogin login = AskLogin();
   const std::string backupCommand = BackupCommand(paths::Gbak(), login, source, backupFile,
                                                   paths::ToolLog(), options.skipDataPattern);
+  std::vector<UnreadableBlob> clearedBlobs;
+  RunRepairStepHook("rebuild");
   try {
-    Backup(backupCommand, LoginEnvironment(login), databaseFile, backupFile);
+    try {
+      Backup(backupCommand, LoginEnvironment(login), databaseFile, backupFile);
+    } catch (const EBackupUnfinished&) {
+      // Fields that cannot be read stop the backup though every row can: cleared with the
+      // operator's consent, they no longer do.
+      clearedBlobs = ClearUnreadableBlobs(dialogs, source, options.safetyCopy);
+      if (clearedBlobs.empty())
+        throw;
+      RemoveLeftover(paths::ToolLog());
+      RemoveLeftover(backupFile);
+      Backup(backupCommand, LoginEnvironment(login), databaseFile, backupFile);
+    }
     const std::string restoredFile = RestoredFilePath(databaseFile);
     try {
       Restore(backupFile, restoredFile);
@@ -220,6 +234,7 @@ void RebuildDatabase(OperatorDialogs& dialogs, const std::string& databaseFile,
     if (options.beforeReplacement)
       options.beforeReplacement(restoredFile);
     Replace(dialogs, databaseFile, restoredFile, source);
+    ReportClearedBlobs(dialogs, clearedBlobs);
   } catch (...) {
     CleanUp(backupFile);
     throw;

@@ -179,6 +179,8 @@ Connection::Connection(const Login& login, const std::string& databaseFile) {
     dpb->insertTag(&impl->status, isc_dpb_utf8_filename);
     // A database's own connect triggers may write, refuse us or fail on the damage.
     dpb->insertInt(&impl->status, isc_dpb_no_db_triggers, 1);
+    if (login.noGarbageCollect)
+      dpb->insertTag(&impl->status, isc_dpb_no_garbage_collect);
     const std::string name = login.host + "/" + std::to_string(login.port) + ":" + databaseFile;
     impl->attachment =
         provider->attachDatabase(&impl->status, name.c_str(), dpb->getBufferLength(&impl->status),

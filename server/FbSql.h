@@ -19,7 +19,12 @@
 
 namespace fbsql {
 
-using Login = ServerLogin;
+// The local server's login, and how the attachment reads.
+struct Login : ServerLogin {
+  // Reading a damaged database must not set the server to clean up record versions on its
+  // damaged pages.
+  bool noGarbageCollect = false;
+};
 
 struct Value {
   std::optional<std::string> text;  // nothing for NULL

@@ -23,6 +23,7 @@
 #include "os/win/Wide.h"
 #include "progress/ProgressViewer.h"
 #include "repair/Leftovers.h"
+#include "repair/OutOfReach.h"
 #include "repair/RepairWorkflow.h"
 #include "server/FBUtils.h"
 #include "server/FixedPaths.h"
@@ -503,6 +504,8 @@ class RepairWithTheServersTools : public RepairUnderWindows {
 
 // Without the server's client library under Wine no table is counted.
 const std::string kUncounted = "Не удалось подсчитать записи в таблицах базы данных \"";
+// Nor are unreadable fields searched for when a backup stops.
+const std::string kBlobsUnsearched = "Не удалось найти нечитаемые поля в записях: *";
 
 TEST_F(RepairWithTheServersTools, RecordGarbageUnderACyrillicPathIsRepairedToAValidFile) {
   const std::string folder = kDataDir + "\\Склад номер 2";
@@ -693,13 +696,39 @@ TEST_F(RepairWithTheServersTools, AZeroedPointerPageStopsAtTheBackupAndLeavesThe
                              "резервирования:\r\n*",
                              "Ошибка функции ремонта базы данных: " + message,
                          },
-                         {"Повторная проверка завершена", kUncounted + "*"}));
+                         {"Повторная проверка завершена", kUncounted + "*", kBlobsUnsearched}));
   // gbak's own words reached the session log through the batch file's redirection.
   const auto toolLog = std::find_if(records.begin(), records.end(), [](const std::string& r) {
     return r.starts_with("Лог резервной копии не содержит");
   });
   ASSERT_NE(toolLog, records.end());
   EXPECT_NE(toolLog->find("gbak: ERROR:"), std::string::npos) << *toolLog;
+}
+
+// A blob page zeroed after the mend stops the backup with the real gbak; the fields that cannot
+// be read are searched for through the client library, which is not there: the repair ends as
+// before, and the log says why nothing was offered.
+TEST_F(RepairWithTheServersTools, UnreadableBlobsWithoutTheClientLibraryEndAsBefore) {
+  testsupport::CreateTestDatabase(server_, kDb, kRows, /*blobs=*/true);
+  SetRepairStepHook([this](const std::string& step) {
+    if (step == "rebuild")
+      testsupport::Damage(server_, kWork, DamageKind::ZeroBlobPage);
+  });
+  ScriptedDialogs dialogs;
+  dialogs.Save(kCopy);
+  const auto error = Run(dialogs);
+  SetRepairStepHook({});
+
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->rfind("Не удалось сделать резервную копию базы данных!\r\n", 0), 0u) << *error;
+  EXPECT_TRUE(dialogs.Boxes().empty()) << dialogs.Transcript();
+  const std::vector<std::string> records = Records();
+  EXPECT_NE(std::find_if(records.begin(), records.end(),
+                         [](const std::string& r) {
+                           return r.starts_with("Не удалось найти нечитаемые поля в записях: ");
+                         }),
+            records.end())
+      << ::testing::PrintToString(records);
 }
 
 // Rows referring to rows the mend dropped stop the restore. The rows are mended through the

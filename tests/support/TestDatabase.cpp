@@ -42,7 +42,7 @@ class ScriptFile {
   std::string path_;
 };
 
-std::string SchemaAndData(int rows, bool blobs) {
+std::string SchemaAndData(int rows, bool blobs, TestTables tables) {
   std::ostringstream sql;
   // A chain of references (SALES -> CUSTOMERS -> DOCUMENTS) and a unique key besides the
   // primary keys; nothing refers to SALES, so damage there breaks no reference.
@@ -64,9 +64,9 @@ std::string SchemaAndData(int rows, bool blobs) {
          "  while (i <= "
       << rows / 10
       << ") do begin\n"
-         "    insert into DOCUMENTS (ID, TITLE, BODY) values (:i, 'Document ' || :i, "
-      << (blobs ? "cast(lpad('', 20000, 'Body of document ' || :i || '. ') as blob sub_type text)"
-                : "null")
+         "    insert into DOCUMENTS (ID, TITLE, BODY) values (:i, 'Договор № ' || :i, "
+      // Assigned as text: a blob made on the way would leave freed blob pages behind.
+      << (blobs ? "lpad(_WIN1251 '', 20000, 'Текст договора № ' || :i || '. ')" : "null")
       << ");\n"
          "    i = i + 1;\n"
          "  end\n"
@@ -75,25 +75,37 @@ std::string SchemaAndData(int rows, bool blobs) {
       << rows
       << ") do begin\n"
          "    insert into CUSTOMERS (ID, NAME, CITY, CODE, CONTRACT_ID) values (:i,\n"
-         "      'Customer ' || :i, 'City ' || mod(:i, 17), 'C' || :i, :i / 10);\n"
+         "      'Покупатель ' || :i, 'Город ' || mod(:i, 17), 'C' || :i, :i / 10);\n"
          "    insert into SALES (ID, CUSTOMER_ID, AMOUNT, NOTE, RECEIPT) values (:i, :i,\n"
-         "      :i * 1.25, lpad('', 40 + mod(:i, 60), 'note ' || :i || ' '),\n"
-      << (blobs ? "'Receipt ' || :i" : "null")
+         "      :i * 1.25, lpad('', 40 + mod(:i, 60), 'примечание ' || :i || ' '),\n"
+      << (blobs ? "'Чек № ' || :i" : "null")
       << ");\n"
          "    i = i + 1;\n"
          "  end\n"
          "end^\n"
          "set term ;^\n"
          "commit;\n";
+  if (tables == TestTables::WithCyrillicTable)
+    sql << "create table \"ТОВАРЫ\" (\"КОД\" integer not null primary key,\n"
+           "  \"НАИМЕНОВАНИЕ\" varchar(80) not null, \"ОПИСАНИЕ\" blob sub_type text);\n"
+           "create index \"ИНД_ТОВАРЫ\" on \"ТОВАРЫ\" (\"НАИМЕНОВАНИЕ\");\n"
+           "commit;\n"
+           "insert into \"ТОВАРЫ\" select ID, 'Товар ' || ID, "
+        << (blobs ? "lpad(_WIN1251 '', 12000, 'Описание товара ' || ID || '. ')" : "null")
+        << " from SALES;\n"
+           "commit;\n";
   return sql.str();
 }
 
 }  // namespace
 
-void CreateTestDatabase(const FbTestServer& server, const std::string& path, int rows, bool blobs) {
-  std::string sql = "create database " + SqlQuoted(server.Address(path)) +
+void CreateTestDatabase(const FbTestServer& server, const std::string& path, int rows, bool blobs,
+                        TestTables tables) {
+  // The script is UTF-8; the server stores its texts in the database's WIN1251.
+  std::string sql = "set names UTF8;\ncreate database " + SqlQuoted(server.Address(path)) +
                     " user 'SYSDBA' password " + SqlQuoted(server.password) +
-                    " page_size 8192 default character set UTF8;\n" + SchemaAndData(rows, blobs);
+                    " page_size 8192 default character set WIN1251;\n" +
+                    SchemaAndData(rows, blobs, tables);
   ScriptFile script(sql);
   ToolResult result = RunTool(IsqlPath(), {"-q", "-b", "-i", script.Path()});
   if (result.exitCode != 0 || !std::filesystem::exists(path)) {
@@ -103,8 +115,10 @@ void CreateTestDatabase(const FbTestServer& server, const std::string& path, int
 
 ToolResult RunIsql(const FbTestServer& server, const std::string& path, const std::string& sql) {
   ScriptFile script(sql);
-  return RunTool(IsqlPath(), {"-q", "-b", "-user", "SYSDBA", "-password", server.password, "-i",
-                              script.Path(), server.Address(path)});
+  // Scripts are UTF-8; without saying so, their Russian texts would reach a WIN1251 database
+  // as raw bytes.
+  return RunTool(IsqlPath(), {"-q", "-b", "-ch", "UTF8", "-user", "SYSDBA", "-password",
+                              server.password, "-i", script.Path(), server.Address(path)});
 }
 
 std::int64_t QueryNumber(const FbTestServer& server, const std::string& path,
