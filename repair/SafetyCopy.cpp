@@ -69,7 +69,7 @@ void CopyUnderViewer(const std::string& databaseFile, const std::string& chosen,
   const int error = copied ? 0 : os::LastErrorCode();  // before Terminate can change it
   viewer->Terminate();
   if (!copied) {
-    os::RemoveFile(partial);
+    os::RemoveOwnFile(partial);
     // Windows refuses to copy a file another program has open for writing: a till attached
     // to the database. That is the in-use case the mend would find, in the operator's words.
     if (os::IsSharingViolation(error))
@@ -80,13 +80,13 @@ void CopyUnderViewer(const std::string& databaseFile, const std::string& chosen,
     try {
       KeepEarlierCopy(chosen);
     } catch (...) {
-      os::RemoveFile(partial);
+      os::RemoveOwnFile(partial);
       throw;
     }
   }
   if (!os::RenameReplacing(partial, chosen)) {
     const int code = os::LastErrorCode();
-    os::RemoveFile(partial);
+    os::RemoveOwnFile(partial);
     throw Exception(Format(kOldFileNotDeleted, {chosen, os::SystemErrorText(code)}));
   }
   if (!os::FlushFolder(os::ExtractFileDir(chosen)))
