@@ -102,6 +102,7 @@ TEST(Files, ACopyCutShortLeavesNothingBehind) {
   const auto source = os::GetEnv("VELMAR_READONLY_SOURCE");
   if (!source)
     GTEST_SKIP() << "runs only under a file size limit";
+  ASSERT_TRUE(os::FileExists(*source)) << *source;
   ScratchDir dir;
   EXPECT_FALSE(os::CopyFileNoReplace(*source, dir / "copy.tmp"));
   EXPECT_FALSE(os::FileExists(dir / "copy.tmp"));
