@@ -41,8 +41,10 @@ UINT MessageBoxStyle(DialogButtons buttons, DialogIcon icon, int defaultButton) 
   if (defaultButton == 1 && buttons != DialogButtons::Ok)
     style |= MB_DEFBUTTON2;
   // A long step ends while the operator may have gone over to the till program: the answer
-  // must not wait unseen behind it.
-  return style | MB_SETFOREGROUND;
+  // must not wait unseen behind it. Windows lets a program that did not get the last input take
+  // the foreground only in some cases (otherwise the task-bar button flashes), so the box also
+  // stands above other windows.
+  return style | MB_SETFOREGROUND | MB_TOPMOST;
 }
 
 }  // namespace

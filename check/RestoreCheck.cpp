@@ -85,7 +85,7 @@ std::vector<std::string> RestoreTrialBackup(const RestoreLogin& login,
   const std::string scratch = RestoreCheckFile();
   os::ForceDirectories(paths::WorkDirectory());
   // A file left there would fail the restore, which must not read as damage.
-  if (os::FileExists(scratch) && !os::RemoveFile(scratch))
+  if (os::FileExists(scratch) && !os::RemoveOwnFile(scratch))
     throw Exception("Не удалось удалить файл " + scratch + ": " + os::LastErrorText());
   ScopedProgressViewer viewer(kCaption, /*showPercent=*/false, /*canCancel=*/true);
   std::vector<std::string> errors;

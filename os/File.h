@@ -19,6 +19,9 @@ class File {
 
   // Returns nullptr on failure and leaves the error code for LastErrorCode().
   static std::unique_ptr<File> Open(const std::string& path, Mode mode);
+  // CreateExclusive for a file of this program's own (a script): a sharing violation, a
+  // scanner looking at the old file of that name, is waited out for a few seconds.
+  static std::unique_ptr<File> CreateOwn(const std::string& path);
   virtual ~File() = default;
 
   // All of these throw EFileError with the system's text on failure.

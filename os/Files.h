@@ -21,6 +21,13 @@ bool ForceDirectories(const std::string& path);
 bool MakeDirectory(const std::string& path);
 // These return false on failure and leave the system's error code for LastErrorCode().
 bool RemoveFile(const std::string& path);
+// For a file this program made (a script, a tool log, a scratch or partial file): a sharing
+// violation, a scanner that opened the fresh file for a moment, is waited out for a few
+// seconds before the removal counts as failed. RemoveFile gives up at once: for a file that
+// another program may hold, the caller decides how long to wait.
+bool RemoveOwnFile(const std::string& path);
+// Renames and copies wait out a sharing violation in the same way. A copy that fails removes
+// what it had written; it is never read-only, whatever the source is.
 bool RenameFile(const std::string& from, const std::string& to);         // fails if `to` exists
 bool CopyFileNoReplace(const std::string& from, const std::string& to);  // fails if `to` exists
 

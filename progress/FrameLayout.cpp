@@ -19,35 +19,43 @@ constexpr int kPercentLabelTop = 4;
 
 }  // namespace
 
-FrameLayout LayOutFrame(int frameWidth, int frameHeight) {
+int Scaled(int pixels, int dpi) {
+  const long long scaled = static_cast<long long>(pixels) * dpi;
+  const long long half = kBaseDpi / 2;
+  return static_cast<int>(scaled >= 0 ? (scaled + half) / kBaseDpi : (scaled - half) / kBaseDpi);
+}
+
+FrameLayout LayOutFrame(int frameWidth, int frameHeight, int dpi) {
+  auto px = [dpi](int pixels) { return Scaled(pixels, dpi); };
   FrameLayout layout;
-  layout.textWidth = frameWidth - kTextSideMargins;
-  layout.textBlock = {kTextBlockLeft, kTextBlockTop};
-  layout.strip = {kSideMargin, frameHeight - kStripAboveBottom,
-                  std::max(1, frameWidth - 2 * kSideMargin), kStripHeight};
-  layout.button = {frameWidth - kButtonFromRight, frameHeight - kButtonAboveBottom, kButtonWidth,
-                   kButtonHeight};
-  layout.elapsedTop = frameHeight - kElapsedAboveBottom;
-  layout.elapsedMargin = kSideMargin;
+  layout.textWidth = frameWidth - px(kTextSideMargins);
+  layout.textBlock = {px(kTextBlockLeft), px(kTextBlockTop)};
+  layout.strip = {px(kSideMargin), frameHeight - px(kStripAboveBottom),
+                  std::max(1, frameWidth - 2 * px(kSideMargin)), px(kStripHeight)};
+  layout.button = {frameWidth - px(kButtonFromRight), frameHeight - px(kButtonAboveBottom),
+                   px(kButtonWidth), px(kButtonHeight)};
+  layout.elapsedTop = frameHeight - px(kElapsedAboveBottom);
+  layout.elapsedMargin = px(kSideMargin);
   return layout;
 }
 
-int FrameHeightForText(int textHeight) {
-  return textHeight + kHeightBelowText;
+int FrameHeightForText(int textHeight, int dpi) {
+  return textHeight + Scaled(kHeightBelowText, dpi);
 }
 
-Box MovingBlock(int stripHeight, double position) {
-  return {static_cast<int>(position), kStripInset, kBlockWidth, stripHeight - 2 * kStripInset};
+Box MovingBlock(int stripHeight, double position, int dpi) {
+  const int inset = Scaled(kStripInset, dpi);
+  return {static_cast<int>(position), inset, Scaled(kBlockWidth, dpi), stripHeight - 2 * inset};
 }
 
-Box PercentFill(int stripWidth, int stripHeight, double percent) {
-  return {kStripInset, kStripInset,
-          static_cast<int>((stripWidth - 2 * kStripInset) * percent / 100),
-          stripHeight - 2 * kStripInset};
+Box PercentFill(int stripWidth, int stripHeight, double percent, int dpi) {
+  const int inset = Scaled(kStripInset, dpi);
+  return {inset, inset, static_cast<int>((stripWidth - 2 * inset) * percent / 100),
+          stripHeight - 2 * inset};
 }
 
-Origin PercentLabel(int stripWidth, int labelWidth) {
-  return {(stripWidth - labelWidth) / 2, kPercentLabelTop};
+Origin PercentLabel(int stripWidth, int labelWidth, int dpi) {
+  return {(stripWidth - labelWidth) / 2, Scaled(kPercentLabelTop, dpi)};
 }
 
 Origin ElapsedText(const FrameLayout& layout, int frameWidth, bool canCancel, int textWidth) {

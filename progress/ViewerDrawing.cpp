@@ -83,10 +83,10 @@ std::string TotalTimeText(std::uint64_t elapsedMs) {
   }
 }
 
-double NextBlockPosition(double position, int stripWidth) {
-  position += kBlockStep;
+double NextBlockPosition(double position, int stripWidth, int dpi) {
+  position += Scaled(kBlockStep, dpi);
   if (position > stripWidth) {
-    position = -kBlockWidth;
+    position = -Scaled(kBlockWidth, dpi);
   }
   return position;
 }

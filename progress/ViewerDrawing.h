@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "progress/FrameLayout.h"
 #include "progress/ProgressViewer.h"
 
 namespace progress_internal {
@@ -46,8 +47,8 @@ std::uint32_t ColorToRgb(TColorValue color);
 std::string FormatElapsed(std::uint64_t elapsedMs);
 std::string TotalTimeText(std::uint64_t elapsedMs);
 
-// The moving block's next position for a strip of `stripWidth` pixels.
-double NextBlockPosition(double position, int stripWidth);
+// The moving block's next position for a strip of `stripWidth` pixels, on a screen of `dpi`.
+double NextBlockPosition(double position, int stripWidth, int dpi = kBaseDpi);
 // Percentage clamped to 0..100.
 double ClampPercent(double position);
 

@@ -136,12 +136,15 @@ struct ViewerWindow::Platform {
   HWND window = nullptr;
   HWND button = nullptr;
   Surface frame, back, text, bar;
-  int dpi = 96;
+  int dpi = kBaseDpi;  // the screen's, as this thread sees it
   std::map<std::tuple<std::string, int, int>, HFONT> fonts;
 
   Platform() {
     HDC screen = GetDC(nullptr);
     dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    if (dpi <= 0) {
+      dpi = kBaseDpi;
+    }
     ReleaseDC(nullptr, screen);
   }
   ~Platform() {
@@ -187,6 +190,17 @@ std::unique_ptr<ViewerWindow> ViewerWindow::Create(TProgressViewer& viewer) {
   std::unique_ptr<ViewerWindow> self(new ViewerWindow(viewer));
   Platform& p = *self->p_;
   HINSTANCE instance = GetModuleHandleW(nullptr);
+  if (p.dpi != kBaseDpi) {
+    // Windows 7 and 8.1 draw this window at the screen's DPI: its fonts grow with it, and so
+    // must its size, given for 96 dpi. From here on the viewer's sizes are the screen's pixels.
+    viewer.Width = Scaled(viewer.Width, p.dpi);
+    viewer.Height = Scaled(viewer.Height, p.dpi);
+    const WorkArea area = QueryWorkArea();
+    const Placement place =
+        PlaceOnWorkArea(area.left, area.top, area.right, area.bottom, viewer.Width, viewer.Height);
+    viewer.Left = place.left;
+    viewer.Top = place.top;
+  }
   {
     FpuControlGuard fpu;
     p.window = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kClassName, kWindowName,
@@ -202,7 +216,7 @@ std::unique_ptr<ViewerWindow> ViewerWindow::Create(TProgressViewer& viewer) {
 
   {
     FpuControlGuard fpu;
-    const Box button = LayOutFrame(viewer.Width, viewer.Height).button;
+    const Box button = LayOutFrame(viewer.Width, viewer.Height, p.dpi).button;
     p.button = CreateWindowExW(0, L"BUTTON", os::win::ToWide(CancelButtonCaption).c_str(), WS_CHILD,
                                button.left, button.top, button.width, button.height, p.window,
                                nullptr, instance, nullptr);
@@ -249,7 +263,7 @@ void ViewerWindow::Resize(int newWidth, int newHeight) {
                  SWP_SHOWWINDOW);
   }
   if (p.button != nullptr) {
-    const Box button = LayOutFrame(newWidth, newHeight).button;
+    const Box button = LayOutFrame(newWidth, newHeight, p.dpi).button;
     SetWindowPos(p.button, HWND_TOP, button.left, button.top, button.width, button.height,
                  SWP_HIDEWINDOW);
     if (v.CanCancel) {
@@ -268,7 +282,7 @@ void ViewerWindow::LayOut() {
 void ViewerWindow::LayOutTextBlock() {
   Platform& p = *p_;
   TProgressViewer& v = viewer_;
-  const int w = LayOutFrame(v.Width, v.Height).textWidth;
+  const int w = LayOutFrame(v.Width, v.Height, p.dpi).textWidth;
   p.text.SetSize(0, 0);
 
   // Measure each line on the block's surface.
@@ -306,7 +320,7 @@ void ViewerWindow::LayOutTextBlock() {
       SelectObject(p.text.dc, old);
       y += line.Height;
     }
-    Resize(-1, FrameHeightForText(sum));
+    Resize(-1, FrameHeightForText(sum, p.dpi));
   }
 }
 
@@ -318,7 +332,7 @@ void ViewerWindow::ComposeBackground() {
   p.back.SetSize(p.frame.width, p.frame.height);
   BitBlt(p.back.dc, 0, 0, p.back.width, p.back.height, p.frame.dc, 0, 0, SRCCOPY);
   if (p.text.height > 0) {
-    const Origin block = LayOutFrame(p.frame.width, p.frame.height).textBlock;
+    const Origin block = LayOutFrame(p.frame.width, p.frame.height, p.dpi).textBlock;
     BitBlt(p.back.dc, block.x, block.y, p.text.width, p.text.height, p.text.dc, 0, 0, SRCCOPY);
   }
 }
@@ -333,19 +347,19 @@ void ViewerWindow::PaintFrame() {
     BitBlt(p.frame.dc, 0, 0, p.frame.width, p.frame.height, p.back.dc, 0, 0, SRCCOPY);
 
     // The strip.
-    const FrameLayout layout = LayOutFrame(p.frame.width, p.frame.height);
+    const FrameLayout layout = LayOutFrame(p.frame.width, p.frame.height, p.dpi);
     const int barW = layout.strip.width;
     p.bar.SetSize(barW, layout.strip.height);
     p.bar.Rect(0, 0, barW, layout.strip.height, 0xFFFFFF);
     if (!v.ShowPercent) {
-      double position = NextBlockPosition(v.Position.load(), barW);
+      double position = NextBlockPosition(v.Position.load(), barW, p.dpi);
       v.Position.store(position);
-      const Box block = MovingBlock(layout.strip.height, position);
+      const Box block = MovingBlock(layout.strip.height, position, p.dpi);
       p.bar.Rect(block.left, block.top, block.right(), block.bottom(), BarColor);
     } else {
       double position = ClampPercent(v.Position.load());
       v.Position.store(position);
-      const Box fill = PercentFill(barW, layout.strip.height, position);
+      const Box fill = PercentFill(barW, layout.strip.height, position, p.dpi);
       p.bar.Rect(fill.left, fill.top, fill.right(), fill.bottom(), BarColor);
       if (ShowPercentText) {
         std::wstring label = os::win::ToWide(std::to_string(static_cast<int>(position)) + " %");
@@ -354,7 +368,7 @@ void ViewerWindow::PaintFrame() {
         GetTextExtentPoint32W(p.bar.dc, label.c_str(), static_cast<int>(label.size()), &size);
         SetBkMode(p.bar.dc, TRANSPARENT);
         SetTextColor(p.bar.dc, 0);
-        const Origin at = PercentLabel(barW, size.cx);
+        const Origin at = PercentLabel(barW, size.cx, p.dpi);
         TextOutW(p.bar.dc, at.x, at.y, label.c_str(), static_cast<int>(label.size()));
         SelectObject(p.bar.dc, old);
       }

@@ -36,7 +36,7 @@ void Record(const std::string& text) {
 
 // A file left from an earlier run would be mistaken for this run's output.
 void RemoveLeftover(const std::string& path) {
-  if (os::FileExists(path) && !os::RemoveFile(path))
+  if (os::FileExists(path) && !os::RemoveOwnFile(path))
     throw Exception(Format(kTempFileFailed, {path, os::LastErrorText()}));
 }
 

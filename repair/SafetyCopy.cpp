@@ -73,7 +73,7 @@ void CopyUnderViewer(const std::string& databaseFile, const std::string& chosen,
     error = copied ? 0 : os::LastErrorCode();  // before Terminate can change it
   }
   if (!copied) {
-    os::RemoveFile(partial);
+    os::RemoveOwnFile(partial);
     // Windows refuses to copy a file another program has open for writing: a till attached
     // to the database. That is the in-use case the mend would find, in the operator's words.
     if (os::IsSharingViolation(error))
@@ -84,13 +84,13 @@ void CopyUnderViewer(const std::string& databaseFile, const std::string& chosen,
     try {
       KeepEarlierCopy(chosen);
     } catch (...) {
-      os::RemoveFile(partial);
+      os::RemoveOwnFile(partial);
       throw;
     }
   }
   if (!os::RenameReplacing(partial, chosen)) {
     const int code = os::LastErrorCode();
-    os::RemoveFile(partial);
+    os::RemoveOwnFile(partial);
     throw Exception(Format(kOldFileNotDeleted, {chosen, os::SystemErrorText(code)}));
   }
   if (!os::FlushFolder(os::ExtractFileDir(chosen)))

@@ -15,8 +15,8 @@
 
 namespace {
 
-// Numbers the scripts of this process; a new process starts again at 1. Used only by the
-// thread that runs the workflows.
+// Numbers the scripts of this process; a new process starts again at 1 (its scripts carry its
+// own id). Used only by the thread that runs the workflows.
 int batchCounter = 0;
 
 const unsigned kPollMs = 100;
@@ -62,9 +62,13 @@ void RefuseLostCharacters(const std::string& commandLine) {
 
 }  // namespace
 
-// One name on both platforms; on Linux the file is a /bin/sh script all the same.
+// One name on both platforms; on Linux the file is a /bin/sh script all the same. The command
+// interpreter reads a batch file line by line as it goes: a tool a cancel left running, perhaps
+// of a copy of the program that has ended since, comes back to its script when it ends, and must
+// not find another run's commands there. So the name carries the process's id.
 std::string ToolBatchFile(int number) {
-  return paths::WorkDirectory() + "DBRepairBat" + std::to_string(number) + ".bat";
+  return paths::WorkDirectory() + "DBRepairBat" + std::to_string(os::CurrentProcessId()) + "-" +
+         std::to_string(number) + ".bat";
 }
 
 bool ToolsStillRunning() {
@@ -88,22 +92,26 @@ std::optional<int> RunToolBatch(const std::string& commandLine, const std::strin
   const std::string workDirectory = paths::WorkDirectory();
   if (!os::ForceDirectories(workDirectory))
     throw Exception("Не удалось создать временный каталог: " + workDirectory);
-  const std::string batchFile = ToolBatchFile(++batchCounter);
+  // A script that has the name already (a process of the same id before this one) is left to
+  // whatever may still read it.
+  std::string batchFile = ToolBatchFile(++batchCounter);
+  while (os::FileExists(batchFile))
+    batchFile = ToolBatchFile(++batchCounter);
   WriteToolScript(batchFile, commandLine);
   std::optional<int> exitStatus;
   try {
     ScopedProgressViewer viewer(caption, /*showPercent=*/false, /*canCancel=*/true);
     exitStatus = StartAndWait(batchFile, *viewer, environment);
   } catch (...) {
-    os::RemoveFile(batchFile);
+    os::RemoveFile(batchFile);  // a cancelled tool may still read it: no waiting for it
     throw;
   }
-  os::RemoveFile(batchFile);
+  os::RemoveOwnFile(batchFile);
   return exitStatus;
 }
 
 void RemoveOldToolLog(const std::string& toolLog) {
-  if (os::FileExists(toolLog) && !os::RemoveFile(toolLog)) {
+  if (os::FileExists(toolLog) && !os::RemoveOwnFile(toolLog)) {
     throw Exception("Не удалось удалить файл \"" + toolLog +
                     "\", оставшийся от прошлого запуска программы сервера: " + os::LastErrorText());
   }

@@ -29,9 +29,11 @@ void RemoveOldToolLog(const std::string& toolLog);
 // a failing exit status. `tool` is the tool's path.
 std::string ToolGaveNoResultMessage(const std::string& tool, std::optional<int> exitStatus);
 
-// The script file of run number `number` (1 for a process's first run).
+// The script file of run number `number` (1 for a process's first run), named with this
+// process's id.
 std::string ToolBatchFile(int number);
-// How many runs have got as far as numbering their script in this process.
+// The number of the last script numbered in this process (0 before the first): a number whose
+// file was there already is passed over.
 int ToolBatchCount();
 
 // Whether a tool that a cancel left running (see RunToolBatch) is still at work. The work

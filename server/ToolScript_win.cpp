@@ -19,8 +19,8 @@ void WriteToolScript(const std::string& path, const std::string& commandLine) {
   const std::string content = ToolScriptContent(commandLine);
   // A leftover is removed first: one that is read-only or held open would otherwise be
   // opened and rewritten in place, or stop the run with a sharing error.
-  os::RemoveFile(path);
-  std::unique_ptr<os::File> file = os::File::Open(path, os::File::Mode::CreateExclusive);
+  os::RemoveOwnFile(path);
+  std::unique_ptr<os::File> file = os::File::CreateOwn(path);
   if (!file) {
     const int code = os::LastErrorCode();
     throw EFileError("Не удалось создать файл \"" + path + "\": " + os::SystemErrorText(code),
@@ -32,7 +32,7 @@ void WriteToolScript(const std::string& path, const std::string& commandLine) {
     file->Close();
   } catch (...) {
     file.reset();
-    os::RemoveFile(path);
+    os::RemoveOwnFile(path);
     throw;
   }
 }

@@ -114,4 +114,8 @@ std::unique_ptr<File> File::Open(const std::string& path, Mode mode) {
   return std::make_unique<PosixFile>(fd, path);
 }
 
+std::unique_ptr<File> File::CreateOwn(const std::string& path) {
+  return Open(path, Mode::CreateExclusive);  // no share modes here
+}
+
 }  // namespace os

@@ -178,6 +178,10 @@ bool RemoveFile(const std::string& path) {
   return ::unlink(path.c_str()) == 0;
 }
 
+bool RemoveOwnFile(const std::string& path) {
+  return RemoveFile(path);  // no share modes here: nothing refuses it for a moment
+}
+
 bool RenameFile(const std::string& from, const std::string& to) {
   // rename() would silently replace an existing target; the callers rely on a refusal.
   if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
@@ -219,8 +223,10 @@ bool CopyFileNoReplace(const std::string& from, const std::string& to) {
     errno = EISDIR;
     return false;
   }
-  const int target =
-      OpenRetrying(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, info.st_mode & 07777);
+  // The owner may always write the copy, as on Windows: a read-only database gives a copy
+  // that can still be mended and replaced.
+  const mode_t mode = (info.st_mode & 07777) | S_IWUSR;
+  const int target = OpenRetrying(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
   if (target < 0) {
     CloseKeepingError(source);
     return false;
@@ -228,7 +234,7 @@ bool CopyFileNoReplace(const std::string& from, const std::string& to) {
   bool ok = CopyBytes(source, target, static_cast<std::int64_t>(info.st_size));
   // The umask may have narrowed the mode at creation.
   if (ok)
-    ok = fchmod(target, info.st_mode & 07777) == 0;
+    ok = fchmod(target, mode) == 0;
   if (ok)
     ok = ::close(target) == 0;
   else

@@ -2,6 +2,7 @@
 
 #include "os/Exception.h"
 #include "os/SystemError.h"
+#include "os/win/SharingRetry.h"
 #include "os/win/Wide.h"
 
 namespace os {
@@ -103,6 +104,13 @@ std::unique_ptr<File> File::Open(const std::string& path, Mode mode) {
   if (handle == INVALID_HANDLE_VALUE)
     return nullptr;
   return std::make_unique<WinFile>(handle, path);
+}
+
+std::unique_ptr<File> File::CreateOwn(const std::string& path) {
+  std::unique_ptr<File> file;
+  win::RetryingSharingViolations(
+      [&] { return (file = Open(path, Mode::CreateExclusive)) != nullptr; });
+  return file;
 }
 
 }  // namespace os

@@ -2,6 +2,7 @@
 
 #include "os/Exception.h"
 #include "os/SystemError.h"
+#include "os/win/SharingRetry.h"
 #include "os/win/Wide.h"
 
 namespace os {
@@ -19,25 +20,6 @@ HANDLE OpenForQuery(const std::string& path) {
   return CreateFileW(win::ToWide(path).c_str(), 0,
                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                      FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-}
-
-// An antivirus or an indexer opens a fresh file for a moment, and the system then refuses to
-// rename or copy it with a sharing violation: such a refusal is asked again for a few seconds
-// before it counts. The last error stays the last attempt's. (Deletions are not retried here:
-// their callers decide how long a file in use is waited for.)
-template <typename Attempt>
-bool RetryingSharingViolations(Attempt attempt) {
-  constexpr DWORD kPauseMs = 100;
-  constexpr int kAttempts = 30;
-  for (int i = 1;; ++i) {
-    if (attempt())
-      return true;
-    const DWORD code = GetLastError();
-    if (i == kAttempts || (code != ERROR_SHARING_VIOLATION && code != ERROR_LOCK_VIOLATION))
-      return false;
-    Sleep(kPauseMs);
-    SetLastError(code);
-  }
 }
 
 }  // namespace
@@ -71,26 +53,37 @@ bool RemoveFile(const std::string& path) {
   return DeleteFileW(win::ToWide(path).c_str()) != 0;
 }
 
+bool RemoveOwnFile(const std::string& path) {
+  const std::wstring wide = win::ToWide(path);
+  return win::RetryingSharingViolations([&] { return DeleteFileW(wide.c_str()) != 0; });
+}
+
 bool RenameFile(const std::string& from, const std::string& to) {
   // Without MOVEFILE_REPLACE_EXISTING an existing target is refused.
   const std::wstring source = win::ToWide(from);
   const std::wstring target = win::ToWide(to);
-  return RetryingSharingViolations([&] { return MoveFileW(source.c_str(), target.c_str()) != 0; });
+  return win::RetryingSharingViolations(
+      [&] { return MoveFileW(source.c_str(), target.c_str()) != 0; });
 }
 
 bool CopyFileNoReplace(const std::string& from, const std::string& to) {
   const std::wstring source = win::ToWide(from);
   const std::wstring target = win::ToWide(to);
-  if (!RetryingSharingViolations(
-          [&] { return CopyFileW(source.c_str(), target.c_str(), TRUE) != 0; }))
-    return false;
+  const bool copied = win::RetryingSharingViolations(
+      [&] { return CopyFileW(source.c_str(), target.c_str(), TRUE) != 0; });
+  const DWORD code = copied ? ERROR_SUCCESS : GetLastError();
+  if (code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS)
+    return false;  // the file there is someone else's
   // The copy takes the source's attributes: a read-only database would give a read-only copy
   // that could be neither written, replaced nor deleted afterwards.
   const DWORD attributes = GetFileAttributesW(target.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
     SetFileAttributesW(target.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
-  SetLastError(ERROR_SUCCESS);
-  return true;
+  // A half-written copy must not pass for a copy.
+  if (!copied)
+    DeleteFileW(target.c_str());
+  SetLastError(code);
+  return copied;
 }
 
 std::vector<DirEntry> FindEntries(const std::string& pattern) {

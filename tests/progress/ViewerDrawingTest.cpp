@@ -80,33 +80,44 @@ TEST(ViewerLineBreaking, WithoutWrapOnlyLineBreaksSplit) {
 }
 
 // The frame's geometry both windows draw from, for the default window, the smallest one and a
-// wide one.
+// wide one, and for the default window on screens of 120 and 144 dpi (Windows 7 and 8.1 draw
+// it at the screen's DPI: a 450 x 70 window there is 563 x 88 and 675 x 105 pixels).
 TEST(ViewerFrameLayout, EveryPartFollowsTheFrameSize) {
   struct Case {
-    int width, height;
+    int width, height, dpi;
     int textWidth;
+    Origin textBlock;
     Box strip, button;
-    int elapsedTop;
+    int elapsedTop, margin;
   };
   const Case cases[] = {
-      {450, 130, 430, {20, 70, 410, 20}, {330, 100, 100, 25}, 105},
-      {225, 70, 205, {20, 10, 185, 20}, {105, 40, 100, 25}, 45},
-      {900, 400, 880, {20, 340, 860, 20}, {780, 370, 100, 25}, 375},
+      {450, 130, 96, 430, {10, 2}, {20, 70, 410, 20}, {330, 100, 100, 25}, 105, 20},
+      {225, 70, 96, 205, {10, 2}, {20, 10, 185, 20}, {105, 40, 100, 25}, 45, 20},
+      {900, 400, 96, 880, {10, 2}, {20, 340, 860, 20}, {780, 370, 100, 25}, 375, 20},
+      {563, 160, 120, 538, {13, 3}, {25, 85, 513, 25}, {413, 122, 125, 31}, 129, 25},
+      {675, 195, 144, 645, {15, 3}, {30, 105, 615, 30}, {495, 150, 150, 38}, 157, 30},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));
-    const FrameLayout layout = LayOutFrame(c.width, c.height);
+    SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height) + " at " +
+                 std::to_string(c.dpi));
+    const FrameLayout layout = LayOutFrame(c.width, c.height, c.dpi);
     EXPECT_EQ(layout.textWidth, c.textWidth);
-    EXPECT_EQ(layout.textBlock, (Origin{10, 2}));
+    EXPECT_EQ(layout.textBlock, c.textBlock);
     EXPECT_EQ(layout.strip, c.strip);
     EXPECT_EQ(layout.button, c.button);
-    EXPECT_EQ(ElapsedText(layout, c.width, /*canCancel=*/true, 60), (Origin{20, c.elapsedTop}));
+    EXPECT_EQ(ElapsedText(layout, c.width, /*canCancel=*/true, 60),
+              (Origin{c.margin, c.elapsedTop}));
     EXPECT_EQ(ElapsedText(layout, c.width, /*canCancel=*/false, 60),
-              (Origin{c.width - 80, c.elapsedTop}));
+              (Origin{c.width - 60 - c.margin, c.elapsedTop}));
   }
   EXPECT_EQ(FrameHeightForText(45), 115);
   EXPECT_EQ(MovingBlock(20, 37.9), (Box{37, 2, 40, 16}));
   EXPECT_EQ(PercentFill(410, 20, 50), (Box{2, 2, 203, 16}));
   EXPECT_EQ(PercentFill(410, 20, 100).right(), 408);
   EXPECT_EQ(PercentLabel(410, 30), (Origin{190, 4}));
+  // At 144 dpi, in a strip of 615 x 30.
+  EXPECT_EQ(FrameHeightForText(45, 144), 150);
+  EXPECT_EQ(MovingBlock(30, 37.9, 144), (Box{37, 3, 60, 24}));
+  EXPECT_EQ(PercentFill(615, 30, 50, 144), (Box{3, 3, 304, 24}));
+  EXPECT_EQ(NextBlockPosition(615, 615, 144), -60);
 }

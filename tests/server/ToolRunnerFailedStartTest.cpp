@@ -73,7 +73,7 @@ TEST(ToolRunnerStart, AFailedStartIsReportedCleanedUpAndNumbered) {
   RunToolBatch("echo \"$0\" > '" + marker + "'", "Маркировка поврежденных страниц...");
   const std::vector<std::string> name = FileLines(marker);
   ASSERT_EQ(name.size(), 1u);
-  EXPECT_EQ(os::ExtractFileName(name[0]), "DBRepairBat" + std::to_string(before + 2) + ".bat");
+  EXPECT_EQ(os::ExtractFileName(name[0]), os::ExtractFileName(ToolBatchFile(before + 2)));
 }
 
 }  // namespace

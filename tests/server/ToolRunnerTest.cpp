@@ -7,6 +7,7 @@
 
 #include "os/Environment.h"
 #include "os/Files.h"
+#include "os/Process.h"
 #include "os/Time.h"
 #include "progress/ProgressViewer.h"
 #include "server/FixedPaths.h"
@@ -66,7 +67,8 @@ TEST_F(ToolRunner, WritesTheNextNumberedScriptRunsItAndRemovesIt) {
       SelfCopyCommand(scratch) + (OnWindows() ? "\nrem Проверка базы" : "\n# Проверка базы");
   RunToolBatch(command, kCaption);
   EXPECT_EQ(ToolBatchCount(), before + 1);
-  const std::string expectedName = "DBRepairBat" + std::to_string(before + 1) + ".bat";
+  const std::string expectedName = "DBRepairBat" + std::to_string(os::CurrentProcessId()) + "-" +
+                                   std::to_string(before + 1) + ".bat";
   const std::vector<std::string> name = FileLines(scratch + "name.txt");
   ASSERT_EQ(name.size(), 1u);
   EXPECT_EQ(os::ExtractFileName(name[0]), expectedName);
@@ -152,7 +154,7 @@ TEST_F(ToolRunner, ACancelEndsTheWaitButNotTheTool) {
   EXPECT_EQ(ToolBatchCount(), before + 2);
   const std::vector<std::string> name = FileLines(scratch + "name.txt");
   ASSERT_EQ(name.size(), 1u);
-  EXPECT_EQ(os::ExtractFileName(name[0]), "DBRepairBat" + std::to_string(before + 2) + ".bat");
+  EXPECT_EQ(os::ExtractFileName(name[0]), os::ExtractFileName(ToolBatchFile(before + 2)));
   EXPECT_FALSE(os::FileExists(scratch + "ended")) << "the second run waited for the first tool";
 
   // The cancelled tool runs on to its own end.
@@ -191,7 +193,23 @@ TEST_F(ToolRunner, AScriptThatCannotBeWrittenStillTakesItsNumber) {
   RunToolBatch(SelfCopyCommand(scratch), kCaption);
   const std::vector<std::string> name = FileLines(scratch + "name.txt");
   ASSERT_EQ(name.size(), 1u);
-  EXPECT_EQ(os::ExtractFileName(name[0]), "DBRepairBat" + std::to_string(before + 2) + ".bat");
+  EXPECT_EQ(os::ExtractFileName(name[0]), os::ExtractFileName(ToolBatchFile(before + 2)));
+}
+
+// A script of the next name, left by an earlier process of the same id whose tool may still be
+// reading it, keeps its content: the run takes the number after it.
+TEST_F(ToolRunner, AScriptLeftUnderTheNextNameIsPassedOver) {
+  ASSERT_TRUE(os::ForceDirectories(paths::WorkDirectory()));
+  const int before = ToolBatchCount();
+  const std::string left = ToolBatchFile(before + 1);
+  WriteFileBytes(left, "rem read by a tool still running\r\n");
+  RunToolBatch(SelfCopyCommand(scratch), kCaption);
+  EXPECT_EQ(ToolBatchCount(), before + 2);
+  const std::vector<std::string> name = FileLines(scratch + "name.txt");
+  ASSERT_EQ(name.size(), 1u);
+  EXPECT_EQ(os::ExtractFileName(name[0]), os::ExtractFileName(ToolBatchFile(before + 2)));
+  EXPECT_EQ(os::ReadWholeFile(left), "rem read by a tool still running\r\n");
+  os::RemoveFile(left);
 }
 
 }  // namespace

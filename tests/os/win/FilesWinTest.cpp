@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <chrono>
+#include <functional>
 #include <thread>
 
 #include "os/CodePage.h"
@@ -26,23 +27,31 @@ TEST(WindowsFiles, SameFileIgnoresLetterCaseAndSlashes) {
   EXPECT_TRUE(os::SameFile(dir / "VELMAR.FDB", slashed));
 }
 
-// A scanner holding a fresh file for a moment does not make its renaming fail.
-TEST(WindowsFiles, ARenameWaitsOutAShortSharingViolation) {
-  ScratchDir dir;
-  dir.Put("scratch.bat", "x");
-  HANDLE held = CreateFileW(os::win::ToWide(dir / "scratch.bat").c_str(), GENERIC_READ, 0, nullptr,
-                            OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(held, INVALID_HANDLE_VALUE);
-  const auto start = std::chrono::steady_clock::now();
-  std::thread scanner([held] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    CloseHandle(held);
-  });
-  EXPECT_TRUE(os::RenameFile(dir / "scratch.bat", dir / "renamed.bat")) << os::LastErrorText();
-  // It went only once the handle was closed: the first attempts were refused.
-  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
-  scanner.join();
-  EXPECT_TRUE(os::FileExists(dir / "renamed.bat"));
+// A scanner holding a fresh file for a moment makes neither its renaming, nor the removal or
+// the new creation of the program's own file fail.
+TEST(WindowsFiles, ARenameARemovalAndACreationWaitOutAShortSharingViolation) {
+  const std::function<bool(const std::string&)> acts[] = {
+      [](const std::string& f) { return os::RenameFile(f, f + ".renamed") && !os::FileExists(f); },
+      [](const std::string& f) { return os::RemoveOwnFile(f) && !os::FileExists(f); },
+      [](const std::string& f) { return os::File::CreateOwn(f) && os::FileSize(f) == 0; },
+  };
+  for (const auto& act : acts) {
+    ScratchDir dir;
+    dir.Put("scratch.bat", "x");
+    HANDLE held = CreateFileW(os::win::ToWide(dir / "scratch.bat").c_str(), GENERIC_READ, 0,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(os::RemoveFile(dir / "scratch.bat"));  // refused at once: the file is held
+    const auto start = std::chrono::steady_clock::now();
+    std::thread scanner([held] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      CloseHandle(held);
+    });
+    EXPECT_TRUE(act(dir / "scratch.bat")) << os::LastErrorText();
+    // It went only once the handle was closed: the first attempts were refused.
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
+    scanner.join();
+  }
 }
 
 TEST(WindowsFiles, TheCopyOfAReadOnlyFileIsNotReadOnly) {
