@@ -615,11 +615,14 @@ TEST_F(RepairWithTheServersTools, AZeroedPointerPageStopsAtTheBackupAndLeavesThe
   EXPECT_FALSE(os::FileExists(kRestored));
   EXPECT_FALSE(os::FileExists(paths::ToolLog()));
   const std::vector<std::string> records = Records();
+  // The offer of the other tables counts the rows once more: the counts' records (none can be
+  // counted here) are left out of the comparison.
   auto expected =
-      scenarios::RecordsUpToBackup(kFiles, RowCounting::NoClientLibrary, Recheck::MayFindDamage);
+      scenarios::RecordsUpToBackup(kFiles, RowCounting::Counted, Recheck::MayFindDamage);
   expected.push_back(scenarios::BackupUnfinishedRecord());
   expected.push_back(scenarios::FailureRecord(message));
-  EXPECT_TRUE(RecordsAre(records, expected, {scenarios::RecheckDone()}));
+  EXPECT_TRUE(RecordsAre(records, expected,
+                         {scenarios::RecheckDone(), "Не удалось подсчитать записи в таблицах*"}));
   // gbak's own words reached the session log through the batch file's redirection.
   const auto toolLog = std::find_if(records.begin(), records.end(), [](const std::string& r) {
     return r.starts_with("Лог резервной копии не содержит");

@@ -65,8 +65,8 @@ std::vector<RepairScenario> RepairScenariosOn(Platform platform) {
   return on;
 }
 
-std::string OfferedCopyName(const std::string& databaseFileName) {
-  return Stem(databaseFileName) + "_BACKUP.FDB";
+std::string OfferedCopyName(const std::string& fileName) {
+  return Stem(fileName) + "_BACKUP.FDB";
 }
 
 const std::vector<std::string>& CountedTables() {
@@ -156,22 +156,19 @@ std::string BackupUnfinishedRecord() {
 }
 
 BoxExpectation SuccessBox() {
-  BoxExpectation box;
-  box.caption = "Информация";
-  box.text = "Восстановление базы данных УСПЕШНО ЗАВЕРШЕНО!";
-  box.buttons = DialogButtons::Ok;
-  box.icon = DialogIcon::Information;
-  return box;
+  return {.caption = "Информация",
+          .text = "Восстановление базы данных УСПЕШНО ЗАВЕРШЕНО!",
+          .buttons = DialogButtons::Ok,
+          .icon = DialogIcon::Information};
 }
 
 BoxExpectation RowLossBox() {
-  BoxExpectation box;
-  box.caption = "Внимание!";
-  box.textContains =
-      "Ремонт базы данных завершен, но в некоторых таблицах записи могли быть потеряны.\r\n";
-  box.buttons = DialogButtons::Ok;
-  box.icon = DialogIcon::Warning;
-  return box;
+  return {.caption = "Внимание!",
+          .textContains =
+              "Ремонт базы данных завершен, но в некоторых таблицах записи могли "
+              "быть потеряны.\r\n",
+          .buttons = DialogButtons::Ok,
+          .icon = DialogIcon::Warning};
 }
 
 std::string InUseText() {
