@@ -2,39 +2,32 @@
 // server, the server's own gfix and gbak, real databases damaged on purpose. Each test gets
 // a suite root of its own in a scratch folder and a fresh home, so nothing is remembered.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
+#include "os/Environment.h"
+#include "os/Files.h"
 #include "tests/e2e/OperatorSession.h"
 #include "tests/e2e/SessionRecords.h"
 #include "tests/support/DamageKit.h"
 #include "tests/support/FbTestServer.h"
+#include "tests/support/LogRecords.h"
+#include "tests/support/OperatorScenarios.h"
 #include "tests/support/TestDatabase.h"
+#include "tests/support/TestFiles.h"
 
 namespace fs = std::filesystem;
 using namespace e2e;
+using testsupport::FileBytes;
+using testsupport::RecordsAre;
 
 namespace {
 
 std::string Env(const char* name) {
-  const char* value = std::getenv(name);
-  return value ? value : "";
-}
-
-std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-ino_t Inode(const std::string& path) {
-  struct stat st {};
-  return stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
+  return os::GetEnv(name).value_or("");
 }
 
 // Any process but this one whose command line names `path`: a cancelled tool runs on.
@@ -44,7 +37,7 @@ bool ToolRunsOn(const std::string& path) {
     const std::string pid = entry.path().filename().string();
     if (pid.find_first_not_of("0123456789") != std::string::npos || pid == self)
       continue;
-    if (ReadBytes(entry.path() / "cmdline").find(path) != std::string::npos)
+    if (FileBytes((entry.path() / "cmdline").string()).find(path) != std::string::npos)
       return true;
   }
   return false;
@@ -214,7 +207,7 @@ TEST_F(LinuxOperator, CleanDatabaseCheckedTwiceAnsweringCancelThenOk) {
   // The run opened with its blank line, and the field's name was remembered on closing.
   const std::string log = ReadSessionLog(SessionLog());
   EXPECT_EQ(log.rfind("\n", 0) == 0 || log.rfind("\r\n", 0) == 0, true) << log;
-  std::string prefs = ReadBytes(scratch_ + "/home/.fltk/Norwin/Velmar/VelmarDBRepair.prefs");
+  std::string prefs = FileBytes(scratch_ + "/home/.fltk/Norwin/Velmar/VelmarDBRepair.prefs");
   // Long values go on over lines that start with '+'.
   for (std::size_t at; (at = prefs.find("\n+")) != std::string::npos;)
     prefs.erase(at, 2);
@@ -242,43 +235,31 @@ TEST_F(LinuxOperator, DamagedDatabaseCheckedRepairedAndCheckedCleanAgain) {
 
   const std::string safety = scratch_ + "/copies/VELMAR_SAFE.FDB";
   fs::create_directories(scratch_ + "/copies");
-  const std::string damaged = ReadBytes(Database());
-  const ino_t before = Inode(Database());
+  const std::string damaged = FileBytes(Database());
+  const auto before = os::IdentityOf(Database());
   ASSERT_TRUE(session_->ShowRepairTab());
   ASSERT_TRUE(session_->ClickRepair());
   SaveSafetyCopyAs(safety);
-  ExpectBox("Информация", "Return");
+  ExpectBox(*scenarios::SuccessBox().caption, "Return");
 
   const std::vector<SessionRecord> all = RunRecords();
   const int start = FindRecord(all, "Начало ремонта базы данных: ");
   ASSERT_GE(start, 0) << Dump(all);
-  std::vector<std::string> repair = Texts({all.begin() + start, all.end()});
-  // The re-check's own record comes only when the mend left nothing to find.
-  std::erase(repair, std::string("Повторная проверка завершена"));
-  const std::string restored = root_ + "/DB/VELMAR.db_restored1";
-  EXPECT_EQ(repair, (std::vector<std::string>{
-                        "Начало ремонта базы данных: " + Database(),
-                        "Сделана копия файла базы данных: " + safety,
-                        "Будет сделана маркировка поврежденных страниц",
-                        "Маркировка поврежденных страниц завершена",
-                        "Будет сделана повторная проверка с помощью gfix",
-                        "Будет сделана резервная копия базы данных",
-                        "Создание резервной копии успешно завершено",
-                        "Будет выполнено восстановление базы данных из резервной копии",
-                        "Восстановление из резервной копии прошло успешно!",
-                        // Garbage in an index costs no rows: the figures, and no report box.
-                        "Таблица CUSTOMERS: записей до ремонта 3000, после ремонта 3000",
-                        "Таблица DOCUMENTS: записей до ремонта 301, после ремонта 301",
-                        "Таблица SALES: записей до ремонта 3000, после ремонта 3000",
-                        "Будет выполнена попытка заменить файл \"" + Database() + "\" на \"" +
-                            restored + "\"",
-                        "Файл \"" + restored + "\" успешно переименован в \"" + Database() + "\"",
-                        "Файл успешно удален: " + root_ + "/DB/VELMAR.db_repair1",
-                        "Ремонт базы данных успешно завершен!",
-                    }))
+  const scenarios::RepairFiles files{Database(), safety};
+  // Garbage in an index costs no rows: the figures, and no report box. The re-check's own
+  // record comes only when the mend left nothing to find.
+  EXPECT_TRUE(RecordsAre(
+      Texts({all.begin() + start, all.end()}),
+      scenarios::SuccessRecords(files, scenarios::RowCounting::Counted,
+                                scenarios::Recheck::MayFindDamage,
+                                {"Таблица CUSTOMERS: записей до ремонта 3000, после ремонта 3000",
+                                 "Таблица DOCUMENTS: записей до ремонта 301, после ремонта 301",
+                                 "Таблица SALES: записей до ремонта 3000, после ремонта 3000"}),
+      {scenarios::RecheckDone()}))
       << Dump(all);
-  EXPECT_EQ(ReadBytes(safety), damaged) << "the safety copy is not the damaged file";
-  EXPECT_NE(Inode(Database()), before) << "the database file was not replaced";
+  const std::string restored = files.Restored();
+  EXPECT_EQ(FileBytes(safety), damaged) << "the safety copy is not the damaged file";
+  EXPECT_NE(os::IdentityOf(Database()), before) << "the database file was not replaced";
   EXPECT_FALSE(fs::exists(restored));
   EXPECT_FALSE(fs::exists(root_ + "/DB/VELMAR.db_backup1"));
   EXPECT_FALSE(fs::exists(root_ + "/TEMP/DBRepair/FireBirdFixLog.log"));
@@ -348,7 +329,7 @@ TEST_F(LinuxOperator, SafetyCopyOntoTheDatabaseItselfIsRefused) {
   const std::string db = scratch_ + "/shop/SHOP.FDB";
   fs::create_directories(scratch_ + "/shop");
   testsupport::CreateTestDatabase(server_, db, 200, false);
-  const std::string bytes = ReadBytes(db);
+  const std::string bytes = FileBytes(db);
   StartProgram();
   ASSERT_TRUE(session_->TypeFileName(db));
 
@@ -359,12 +340,8 @@ TEST_F(LinuxOperator, SafetyCopyOntoTheDatabaseItselfIsRefused) {
   ConfirmOverwrite(dialog);
   ExpectBox("Ошибка", "Return");
 
-  EXPECT_EQ(Texts(RunRecords()),
-            (std::vector<std::string>{
-                "Начало ремонта базы данных: " + db,
-                "Ошибка функции ремонта базы данных: Нельзя копировать файл сам в себя!!!",
-            }));
-  EXPECT_EQ(ReadBytes(db), bytes) << "the database was touched";
+  EXPECT_EQ(Texts(RunRecords()), scenarios::RefusedRecords(db, scenarios::SelfCopyText()));
+  EXPECT_EQ(FileBytes(db), bytes) << "the database was touched";
   std::vector<std::string> beside;
   for (const auto& entry : fs::directory_iterator(scratch_ + "/shop"))
     beside.push_back(entry.path().filename().string());
@@ -374,7 +351,7 @@ TEST_F(LinuxOperator, SafetyCopyOntoTheDatabaseItselfIsRefused) {
   CloseProgram();
   EXPECT_EQ(session_->Captions(), (std::vector<std::string>{kSaveDialogTitle, "Ошибка"}));
   // The typed name is the one remembered for the next start.
-  std::string prefs = ReadBytes(scratch_ + "/home/.fltk/Norwin/Velmar/VelmarDBRepair.prefs");
+  std::string prefs = FileBytes(scratch_ + "/home/.fltk/Norwin/Velmar/VelmarDBRepair.prefs");
   for (std::size_t at; (at = prefs.find("\n+")) != std::string::npos;)
     prefs.erase(at, 2);
   EXPECT_NE(prefs.find("FilenameEdit1_FileName:" + db + "\n"), std::string::npos) << prefs;

@@ -10,20 +10,24 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <optional>
-#include <sstream>
 
+#include "os/Files.h"
 #include "os/win/Wide.h"
 #include "tests/e2e/OperatorSession.h"
 #include "tests/e2e/SessionRecords.h"
 #include "tests/support/DamageKit.h"
 #include "tests/support/FbTestServer.h"
 #include "tests/support/KoraSandbox.h"
+#include "tests/support/LogRecords.h"
+#include "tests/support/OperatorScenarios.h"
 #include "tests/support/TestDatabase.h"
+#include "tests/support/TestFiles.h"
 
 namespace fs = std::filesystem;
 using namespace e2e;
+using testsupport::FileBytes;
+using testsupport::RecordsAre;
 
 namespace {
 
@@ -33,25 +37,6 @@ const std::string kDb = kKora + "\\DB\\VELMAR.FDB";
 const std::string kSessionLog = kKora + "\\LogFiles\\VelmarDBRepair.log";
 const std::string kSafetyCopy = "C:\\Kora\\Backup\\FireBirdBase\\VELMAR_BACKUP.FDB";
 constexpr int kRows = 3000;
-
-std::string ReadBytes(const std::string& path) {
-  std::ifstream in(fs::path(os::win::ToWide(path)), std::ios::binary);
-  if (!in)
-    return "<missing>";
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void WriteBytes(const std::string& path, const std::string& bytes) {
-  fs::create_directories(fs::path(os::win::ToWide(path)).parent_path());
-  std::ofstream(fs::path(os::win::ToWide(path)), std::ios::binary) << bytes;
-}
-
-bool Exists(const std::string& path) {
-  std::error_code ignored;
-  return fs::exists(fs::path(os::win::ToWide(path)), ignored);
-}
 
 // The text of the system's message box with this caption: its static text control.
 std::string MessageBoxText(const std::string& caption) {
@@ -115,15 +100,15 @@ class WindowsOperator : public ::testing::Test {
     fs::create_directories(fs::path(os::win::ToWide(kKora + "\\DB")));
     fs::copy_file(fs::path(os::win::ToWide(BinFile("fbUtils.dll"))),
                   fs::path(os::win::ToWide(kKora + "\\fbUtils.dll")));
-    WriteBytes(kKora + "\\fbUtils.ini",
-               testsupport::SuiteLibraryIni(server_.password, server_.port));
+    testsupport::PutFile(kKora + "\\fbUtils.ini",
+                         testsupport::SuiteLibraryIni(server_.password, server_.port));
     for (const char* tool : {"gfix.exe", "gbak.exe"})
       fs::copy_file(fs::path(os::win::ToWide(BinFile(std::string("hostbridge/") + tool))),
                     fs::path(os::win::ToWide(kBin + tool)));
     testsupport::CreateTestDatabase(server_, kDb, kRows, /*blobs=*/false);
     if (kind)
       testsupport::Damage(server_, kDb, *kind);
-    return ReadBytes(kDb);
+    return FileBytes(kDb);
   }
 
   std::vector<SessionRecord> RunRecords() const {
@@ -164,7 +149,7 @@ TEST_F(WindowsOperator, WithoutTheSuiteLibraryTheStartIsRefused) {
   EXPECT_EQ(text, "Модуль fbUtils.dll не загружен. В запуске приложения отказано!");
   EXPECT_EQ(session_->Program().Wait(30000), std::optional<int>(0));
   EXPECT_EQ(session_->Captions(), std::vector<std::string>{"Ошибка!"}) << "the main window opened";
-  EXPECT_FALSE(Exists(kSessionLog)) << "the refused start wrote to the session log";
+  EXPECT_FALSE(os::FileExists(kSessionLog)) << "the refused start wrote to the session log";
 }
 
 TEST_F(WindowsOperator, CheckReportsTheDamageTheValidationFound) {
@@ -197,8 +182,8 @@ TEST_F(WindowsOperator, CheckReportsTheDamageTheValidationFound) {
   EXPECT_EQ(records[4].text, "Начало создания резервной копии");
   EXPECT_NE(FindRecord(records, "Ошибка при создании резервной копии: "), -1) << Dump(records);
   EXPECT_EQ(records.back().text, "Проверка базы данных завершена!");
-  EXPECT_FALSE(Exists(kKora + "\\DB\\VELMAR.db_backup"));
-  EXPECT_FALSE(Exists(kKora + "\\TEMP\\DBRepair\\FireBirdFixLog.log"));
+  EXPECT_FALSE(os::FileExists(kKora + "\\DB\\VELMAR.db_backup"));
+  EXPECT_FALSE(os::FileExists(kKora + "\\TEMP\\DBRepair\\FireBirdFixLog.log"));
 
   CloseProgram();
   EXPECT_EQ(session_->Captions(),
@@ -253,56 +238,33 @@ TEST_F(WindowsOperator, RepairEndsWithTheSuccessBoxAndTheRebuiltFileInPlace) {
   ASSERT_EQ(dialog->title, kSaveDialogTitle);
   // The offered name in the offered folder.
   ASSERT_TRUE(PressKeys(dialog->id, "Return"));
-  const std::string success = ExpectBox("Информация", "Return");
-  EXPECT_EQ(success, "Восстановление базы данных УСПЕШНО ЗАВЕРШЕНО!");
+  const std::string success = ExpectBox(*scenarios::SuccessBox().caption, "Return");
+  EXPECT_EQ(success, scenarios::SuccessBox().text);
 
-  const std::string restored = kKora + "\\DB\\VELMAR.db_restored1";
+  const scenarios::RepairFiles files{kDb, kSafetyCopy};
+  const std::string restored = files.Restored();
   std::vector<std::string> texts = Texts(RunRecords());
   ASSERT_GE(texts.size(), 2u);
   // The dialog spells the folder as the file system has it ("C:\KORA" already stood there).
   const std::string copied = "Сделана копия файла базы данных: " + kSafetyCopy;
   EXPECT_EQ(LowerAscii(texts[1]), LowerAscii(copied));
   texts[1] = copied;
-  // The re-check's own record comes only when the mend left nothing to find.
-  std::erase(texts, std::string("Повторная проверка завершена"));
-  // Without the server's client library the rows go uncounted; the loader's own reasons
-  // after this text depend on the machine.
-  const std::string noClient =
-      ": Не удалось загрузить клиентскую библиотеку сервера базы данных fbclient.dll";
-  for (std::string& text : texts)
-    if (text.starts_with("Не удалось подсчитать записи") &&
-        text.find(noClient) != std::string::npos)
-      text.erase(text.find(noClient) + noClient.size());
-  EXPECT_EQ(
-      texts,
-      (std::vector<std::string>{
-          "Начало ремонта базы данных: " + kDb,
-          "Сделана копия файла базы данных: " + kSafetyCopy,
-          "Не удалось подсчитать записи в таблицах базы данных \"" + kDb.substr(0, kDb.rfind('.')) +
-              ".db_repair1\"" + noClient,
-          "Будет сделана маркировка поврежденных страниц",
-          "Маркировка поврежденных страниц завершена",
-          "Будет сделана повторная проверка с помощью gfix",
-          "Будет сделана резервная копия базы данных",
-          "Создание резервной копии успешно завершено",
-          "Будет выполнено восстановление базы данных из резервной копии",
-          "Восстановление из резервной копии прошло успешно!",
-          "Не удалось подсчитать записи в таблицах базы данных \"" + restored + "\"" + noClient,
-          "Будет выполнена попытка заменить файл \"" + kDb + "\" на \"" + restored + "\"",
-          "Файл \"" + restored + "\" успешно переименован в \"" + kDb + "\"",
-          "Файл успешно удален: " + kDb.substr(0, kDb.rfind('.')) + ".db_repair1",
-          "Ремонт базы данных успешно завершен!",
-      }));
+  // Without the server's client library the rows go uncounted; the re-check's own record
+  // comes only when the mend left nothing to find.
+  EXPECT_TRUE(RecordsAre(texts,
+                         scenarios::SuccessRecords(files, scenarios::RowCounting::NoClientLibrary,
+                                                   scenarios::Recheck::MayFindDamage),
+                         {scenarios::RecheckDone()}));
   // The rebuilt file validates clean with the server's own gfix and keeps the untouched table.
   const testsupport::ToolResult validation = testsupport::ValidateFull(server_, kDb);
   EXPECT_EQ((validation.out + validation.err).find_first_not_of(" \t\r\n"), std::string::npos)
       << "the replaced file does not validate clean:\n"
       << validation.out << validation.err;
   EXPECT_EQ(testsupport::CountRows(server_, kDb, "CUSTOMERS"), kRows);
-  EXPECT_EQ(ReadBytes(kSafetyCopy), damaged) << "the safety copy is not the damaged file";
-  EXPECT_FALSE(Exists(restored));
-  EXPECT_FALSE(Exists(kKora + "\\DB\\VELMAR.db_backup1"));
-  EXPECT_FALSE(Exists(kKora + "\\TEMP\\DBRepair\\FireBirdFixLog.log"));
+  EXPECT_EQ(FileBytes(kSafetyCopy), damaged) << "the safety copy is not the damaged file";
+  EXPECT_FALSE(os::FileExists(restored));
+  EXPECT_FALSE(os::FileExists(kKora + "\\DB\\VELMAR.db_backup1"));
+  EXPECT_FALSE(os::FileExists(kKora + "\\TEMP\\DBRepair\\FireBirdFixLog.log"));
 
   CloseProgram();
   EXPECT_EQ(session_->Captions(), (std::vector<std::string>{kSaveDialogTitle, "Информация"}));

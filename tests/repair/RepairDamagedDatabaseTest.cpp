@@ -14,6 +14,7 @@
 #include "tests/repair/RepairTestCommon.h"
 #include "tests/repair/SilentDamage.h"
 #include "tests/support/DamageKit.h"
+#include "tests/support/OperatorScenarios.h"
 #include "tests/support/TestDatabase.h"
 
 using namespace repairtest;
@@ -22,7 +23,6 @@ using testsupport::DamageKind;
 namespace {
 
 constexpr int kRows = 3000;
-const char* const kTables[] = {"CUSTOMERS", "DOCUMENTS", "SALES"};
 
 // Our own count through isql; nothing when the table cannot be read.
 std::optional<std::int64_t> OwnCount(const testsupport::FbTestServer& server, const std::string& db,
@@ -42,83 +42,80 @@ std::string Contains(const std::vector<std::string>& records, const std::string&
   return std::find(records.begin(), records.end(), record) != records.end() ? record : "";
 }
 
-// `folder`: a folder of the sandbox's data folder that holds the database, "" for none. The
-// server itself opens and writes the files of the backup and the restore, so their names
-// must reach it whole.
-struct DamageCase {
-  DamageKind kind;
-  bool reportsLoss;  // the row report box follows the success box
-  std::string folder;
-};
-
-void PrintTo(const DamageCase& c, std::ostream* out) {
-  *out << testsupport::DamageKindName(c.kind) << " " << c.folder;
-}
-
-class RepairOfDamage : public ::testing::TestWithParam<DamageCase> {};
+// The table's repairs as the Linux runner runs them: the real server and tools, the rows
+// counted, in a sandbox of their own.
+class RepairOfDamage : public ::testing::TestWithParam<scenarios::RepairScenario> {};
 
 TEST_P(RepairOfDamage, ReplacesTheDatabaseWithAValidRebuildAndKeepsTheDamagedCopy) {
   const auto server = Server();
-  const DamageKind kind = GetParam().kind;
+  const scenarios::RepairScenario& scenario = GetParam();
+  const DamageKind kind = scenario.damage;
   RepairSandbox sandbox(server, "repair-" + testsupport::DamageKindName(kind));
   const std::string folder =
-      GetParam().folder.empty() ? sandbox.DataDir() : sandbox.DataDir() + "/" + GetParam().folder;
+      scenario.folder.empty() ? sandbox.DataDir() : sandbox.DataDir() + "/" + scenario.folder;
   ASSERT_TRUE(os::ForceDirectories(folder));
-  const std::string db = folder + "/VELMAR.FDB";
+  const scenarios::RepairFiles files{
+      folder + "/" + scenario.fileName,
+      paths::SafetyCopyFolder() + "/" + scenarios::OfferedCopyName(scenario.fileName)};
+  const std::string& db = files.database;
   testsupport::CreateTestDatabase(server, db, kRows, /*blobs=*/true);
   const auto customersBefore = testsupport::CountRows(server, db, "CUSTOMERS");
   const auto documentsBefore = testsupport::CountRows(server, db, "DOCUMENTS");
   const auto damage = testsupport::Damage(server, db, kind);
   std::map<std::string, std::optional<std::int64_t>> damaged;
-  for (const char* table : kTables)
+  for (const std::string& table : scenarios::CountedTables())
     damaged[table] = OwnCount(server, db, table);
   const std::string damagedBytes = ReadBytes(db);
   const auto identityBefore = os::IdentityOf(db);
 
   ScriptedDialogs dialogs;
-  dialogs.Save(sandbox.DefaultSafetyCopy()).Box(DialogResult::Ok, SuccessBox());
-  if (GetParam().reportsLoss)
+  dialogs.Save(files.copy).Box(DialogResult::Ok, SuccessBox());
+  if (scenario.reportsLoss)
     dialogs.Box(DialogResult::Ok, RowLossBox());
   const auto error = RunRepairOn(db, dialogs);
 
   ASSERT_FALSE(error) << *error << "\n" << dialogs.Transcript();
+  const auto saves = dialogs.SaveRequests();
+  ASSERT_EQ(saves.size(), 1u);
+  EXPECT_EQ(saves[0].settings.initialDir, paths::SafetyCopyFolder());
+  EXPECT_EQ(saves[0].settings.fileName, scenarios::OfferedCopyName(scenario.fileName));
   EXPECT_NE(os::IdentityOf(db), identityBefore) << "the database file was not replaced";
   const auto validation = testsupport::ValidateFull(server, db);
   EXPECT_EQ(Blank(validation.err) + Blank(validation.out), "")
       << "the replaced file does not validate clean";
-  EXPECT_EQ(ReadBytes(sandbox.DefaultSafetyCopy()), damagedBytes)
-      << "the safety copy differs from the damaged file";
+  EXPECT_EQ(ReadBytes(files.copy), damagedBytes) << "the safety copy differs from the damaged file";
   const auto records = sandbox.Records();
-  EXPECT_TRUE(
-      RecordsAre(records, SuccessRecords(db, sandbox.DefaultSafetyCopy()), RecheckOutcome()));
-  EXPECT_FALSE(Exists(folder + "/VELMAR.db_backup1"));
-  EXPECT_FALSE(Exists(folder + "/VELMAR.db_restored1"));
+  EXPECT_TRUE(RecordsAre(records,
+                         scenarios::SuccessRecords(files, scenarios::RowCounting::Counted,
+                                                   scenarios::Recheck::MayFindDamage),
+                         RecheckOutcome()));
+  EXPECT_FALSE(Exists(files.Backup()));
+  EXPECT_FALSE(Exists(files.Restored()));
   EXPECT_FALSE(Exists(paths::ToolLog()));
 
   // The figures the repair reports are the ones we count ourselves, before and after.
   std::map<std::string, std::optional<std::int64_t>> repaired;
   bool mayHaveLost = false;
   std::string rowsSeen;
-  for (const char* table : kTables) {
+  for (const std::string& table : scenarios::CountedTables()) {
     repaired[table] = OwnCount(server, db, table);
     ASSERT_TRUE(repaired[table]) << table << " cannot be counted in the repaired file";
-    const std::string record = std::string("Таблица ") + table + ": записей до ремонта " +
+    const std::string record = "Таблица " + table + ": записей до ремонта " +
                                Figure(damaged[table]) + ", после ремонта " +
                                Figure(repaired[table]);
     EXPECT_EQ(Contains(records, record), record) << ::testing::PrintToString(records);
     mayHaveLost |= !damaged[table] || *repaired[table] < *damaged[table];
-    rowsSeen += std::string(" ") + table + " " + Figure(damaged[table]) + " -> " +
-                Figure(repaired[table]) + ";";
+    rowsSeen += " " + table + " " + Figure(damaged[table]) + " -> " + Figure(repaired[table]) + ";";
   }
   EXPECT_EQ(repaired["CUSTOMERS"], customersBefore) << "the damage was not in CUSTOMERS";
   if (kind != DamageKind::ZeroBlobPage) {
     EXPECT_EQ(repaired["DOCUMENTS"], documentsBefore) << "the damage was not in DOCUMENTS";
   }
   EXPECT_GT(*repaired["SALES"], 0);
-  EXPECT_EQ(mayHaveLost, GetParam().reportsLoss) << rowsSeen;
+  EXPECT_EQ(mayHaveLost, scenario.reportsLoss) << rowsSeen;
 
-  const std::string reportFile = paths::SafetyCopyFolder() + "/VELMAR_BACKUP.txt";
-  if (GetParam().reportsLoss) {
+  const std::string reportFile = files.copy.substr(0, files.copy.rfind('.')) + ".txt";
+  if (scenario.reportsLoss) {
     const auto boxes = dialogs.Boxes();
     ASSERT_EQ(boxes.size(), 2u);
     const std::string salesLine = "SALES: до ремонта " + Figure(damaged["SALES"]) +
@@ -135,17 +132,10 @@ TEST_P(RepairOfDamage, ReplacesTheDatabaseWithAValidRebuildAndKeepsTheDamagedCop
             << "):" << rowsSeen << std::endl;
 }
 
-INSTANTIATE_TEST_SUITE_P(Repairable, RepairOfDamage,
-                         ::testing::Values(DamageCase{DamageKind::RecordGarbage, true, ""},
-                                           DamageCase{DamageKind::ZeroDataPage, true, ""},
-                                           DamageCase{DamageKind::IndexGarbage, false, ""},
-                                           DamageCase{DamageKind::ZeroBlobPage, false,
-                                                      "Данные кассы № 1"}),
-                         [](const auto& info) {
-                           std::string name = testsupport::DamageKindName(info.param.kind);
-                           std::erase(name, '-');
-                           return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Repairable, RepairOfDamage,
+    ::testing::ValuesIn(scenarios::RepairScenariosOn(scenarios::Platform::Linux)),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // The backup stops at SALES, whose count fails too: the operator is offered the rest.
 BoxExpectation SalvageQuestion() {

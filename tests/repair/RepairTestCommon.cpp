@@ -32,60 +32,14 @@ std::optional<std::string> RunRepair(const RepairSandbox& sandbox, ScriptedDialo
   return RunRepairOn(sandbox.Database(), dialogs);
 }
 
-BoxExpectation SuccessBox() {
-  BoxExpectation box;
-  box.caption = "Информация";
-  box.text = "Восстановление базы данных УСПЕШНО ЗАВЕРШЕНО!";
-  box.buttons = DialogButtons::Ok;
-  box.icon = DialogIcon::Information;
-  return box;
-}
-
-BoxExpectation RowLossBox() {
-  BoxExpectation box;
-  box.caption = "Внимание!";
-  box.textContains =
-      "Ремонт базы данных завершен, но в некоторых таблицах записи могли быть потеряны.\r\n";
-  box.buttons = DialogButtons::Ok;
-  box.icon = DialogIcon::Warning;
-  return box;
-}
-
 std::vector<std::string> RecordsUpToBackup(const std::string& database, const std::string& copy) {
-  return {
-      "Начало ремонта базы данных: " + database,
-      "Сделана копия файла базы данных: " + copy,
-      "Будет сделана маркировка поврежденных страниц",
-      "Маркировка поврежденных страниц завершена",
-      "Будет сделана повторная проверка с помощью gfix",
-      "Будет сделана резервная копия базы данных",
-  };
+  return scenarios::RecordsUpToBackup({database, copy}, scenarios::RowCounting::Counted,
+                                      scenarios::Recheck::MayFindDamage);
 }
 
 std::vector<std::string> SuccessRecords(const std::string& database, const std::string& copy) {
-  const std::string restored = database.substr(0, database.rfind('.')) + ".db_restored1";
-  std::vector<std::string> records = RecordsUpToBackup(database, copy);
-  records.insert(
-      records.end(),
-      {
-          "Создание резервной копии успешно завершено",
-          "Будет выполнено восстановление базы данных из резервной копии",
-          "Восстановление из резервной копии прошло успешно!",
-          "Таблица CUSTOMERS: *",
-          "Таблица DOCUMENTS: *",
-          "Таблица SALES: *",
-          "Будет выполнена попытка заменить файл \"" + database + "\" на \"" + restored + "\"",
-          // The old file is deleted under its work name once the rebuilt one has its path.
-          "Файл \"" + restored + "\" успешно переименован в \"" + database + "\"",
-          "Файл успешно удален: " + database.substr(0, database.rfind('.')) + ".db_repair1",
-          "Ремонт базы данных успешно завершен!",
-      });
-  return records;
-}
-
-std::vector<std::string> RecheckOutcome() {
-  return {"Повторная проверка завершена", "Не удалось подсчитать записи в табл*",
-          "Отчет о ремонте сохранен в файле: *"};
+  return scenarios::SuccessRecords({database, copy}, scenarios::RowCounting::Counted,
+                                   scenarios::Recheck::MayFindDamage);
 }
 
 std::string SessionLogPath() {
@@ -96,17 +50,11 @@ std::string ServerLogPath() {
 }
 
 std::string BackupFailedText() {
-  return "Не удалось сделать резервную копию базы данных!\r\n"
-         "Вероятно база данных серьезно повреждена.\r\n"
-         "Подробности смотрите в логах:\r\n" +
-         SessionLogPath() + "\r\n" + ServerLogPath();
+  return scenarios::BackupFailedText(SessionLogPath(), ServerLogPath());
 }
 
 std::string RestoreFailedText() {
-  return "Не удалось восстановить базу данных из резервной копии!\r\n"
-         "Вероятно база данных серьезно повреждена.\r\n"
-         "Подробности смотрите в логах:\r\n" +
-         SessionLogPath() + "\r\n" + ServerLogPath();
+  return scenarios::RestoreFailedText(SessionLogPath(), ServerLogPath());
 }
 
 }  // namespace repairtest

@@ -8,6 +8,7 @@
 
 #include "tests/repair/RepairSandbox.h"
 #include "tests/support/FbTestServer.h"
+#include "tests/support/OperatorScenarios.h"
 #include "tests/support/ScriptedDialogs.h"
 
 namespace repairtest {
@@ -22,15 +23,12 @@ std::optional<std::string> RunRepair(const RepairSandbox& sandbox, ScriptedDialo
 // The same, with the file field answering `databaseFile`.
 std::optional<std::string> RunRepairOn(const std::string& databaseFile, ScriptedDialogs& dialogs);
 
-// The success box the rebuild shows after the replacement.
-BoxExpectation SuccessBox();
-// The box that follows it when rows may have been lost.
-BoxExpectation RowLossBox();
+using scenarios::RecheckOutcome;
+using scenarios::RowLossBox;
+using scenarios::SuccessBox;
 
 // Every record of a repair of a test database that ends with the replacement, in order.
 std::vector<std::string> SuccessRecords(const std::string& database, const std::string& copy);
-// Records a repair may or may not write, depending on the damage and what the mend left.
-std::vector<std::string> RecheckOutcome();
 // The records up to the end of the backup.
 std::vector<std::string> RecordsUpToBackup(const std::string& database, const std::string& copy);
 

@@ -33,12 +33,17 @@
 #include "tests/support/HostProcess.h"
 #include "tests/support/HostShell.h"
 #include "tests/support/KoraSandbox.h"
+#include "tests/support/OperatorScenarios.h"
 #include "tests/support/ProgramUnits.h"
 #include "tests/support/ScriptedDialogs.h"
 #include "tests/support/TestDatabase.h"
+#include "tests/support/TestFiles.h"
 #include "tests/support/ToolRun.h"
 
 using repairtest::RecordsAre;
+using scenarios::Recheck;
+using scenarios::RowCounting;
+using testsupport::FileBytes;
 
 namespace {
 
@@ -52,30 +57,17 @@ const std::string kCopy = "C:\\Kora\\Backup\\FireBirdBase\\VELMAR_BACKUP.FDB";
 const std::string kBin = "C:\\KORA\\FIREBIRD\\bin\\";
 const std::string kDamaged = "damaged database\r\n";
 const std::string kRebuilt = "rebuilt database\r\n";
-
-std::wstring Wide(const std::string& ascii) {
-  return std::wstring(ascii.begin(), ascii.end());
-}
-
-void WriteFile(const std::string& path, const std::string& bytes) {
-  HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
-  DWORD written = 0;
-  ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  CloseHandle(file);
-}
-
-std::string ReadFile(const std::string& path) {
-  return os::FileExists(path) ? os::ReadWholeFile(path) : "<missing>";
-}
+const scenarios::RepairFiles kFiles{kDb, kCopy};
+const std::string kSessionLog = "C:\\KORA\\LogFiles\\VelmarDBRepair.log";
+const std::string kServerLog = "C:\\KORA\\FIREBIRD\\firebird.log";
 
 // A handle as another program holds a file it uses: others may read and write, not delete.
 struct HeldFile {
   HANDLE handle = INVALID_HANDLE_VALUE;
   bool Hold(const std::string& path) {
-    handle = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    handle =
+        CreateFileW(os::win::ToWide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     return handle != INVALID_HANDLE_VALUE;
   }
   ~HeldFile() {
@@ -132,10 +124,11 @@ class RepairUnderWindows : public ::testing::Test {
     os::RemoveFile(paths::SuiteLibrary());
     ASSERT_TRUE(
         os::CopyFileNoReplace(os::ProgramDirectory() + "fbUtils.dll", paths::SuiteLibrary()));
-    WriteFile("C:\\KORA\\fbUtils.ini", "[Common]\r\nPassword=standin\r\nPort=3050\r\n");
+    ASSERT_TRUE(testsupport::PutFile("C:\\KORA\\fbUtils.ini",
+                                     "[Common]\r\nPassword=standin\r\nPort=3050\r\n"));
     os::SetEnv("VELMAR_STANDIN_SCRIPT", kBin + "repair.script");
     os::SetEnv("VELMAR_STANDIN_LOG", kBin + "repair-calls.log");
-    WriteFile(kDb, kDamaged);
+    ASSERT_TRUE(testsupport::PutFile(kDb, kDamaged));
 
     ASSERT_TRUE(units_.Start());
   }
@@ -157,44 +150,19 @@ class RepairUnderWindows : public ::testing::Test {
     return repairtest::ParseRecords(os::AnsiToUtf8(os::ReadWholeFile(paths::SessionLogFile())));
   }
 
-  static BoxExpectation SuccessBox() {
-    BoxExpectation box;
-    box.caption = "Информация";
-    box.text = "Восстановление базы данных УСПЕШНО ЗАВЕРШЕНО!";
-    box.buttons = DialogButtons::Ok;
-    box.icon = DialogIcon::Information;
-    return box;
-  }
-
   // Without the server's client library (not installed here) the rows are not counted, which
-  // costs the repair two records and nothing else.
+  // costs the repair two records and nothing else. The stand-in's mend leaves nothing to find.
   static std::vector<std::string> UpToReplacement() {
-    const std::string noClient =
-        "Не удалось загрузить клиентскую библиотеку сервера базы данных fbclient.dll*";
-    return {
-        "Начало ремонта базы данных: " + kDb,
-        "Сделана копия файла базы данных: " + kCopy,
-        "Не удалось подсчитать записи в таблицах базы данных \"" + kWork + "\": " + noClient,
-        "Будет сделана маркировка поврежденных страниц",
-        "Маркировка поврежденных страниц завершена",
-        "Будет сделана повторная проверка с помощью gfix",
-        "Повторная проверка завершена",
-        "Будет сделана резервная копия базы данных",
-        "Создание резервной копии успешно завершено",
-        "Будет выполнено восстановление базы данных из резервной копии",
-        "Восстановление из резервной копии прошло успешно!",
-        "Не удалось подсчитать записи в таблицах базы данных \"" + kRestored + "\": " + noClient,
-        "Будет выполнена попытка заменить файл \"" + kDb + "\" на \"" + kRestored + "\"",
-    };
+    return scenarios::RecordsUpToReplacement(kFiles, RowCounting::NoClientLibrary, Recheck::Clean);
   }
 
   testsupport::ProgramUnits units_;
 };
 
 TEST_F(RepairUnderWindows, AFullRepairEndsWithTheSuccessBoxAndTheRebuiltFileInPlace) {
-  WriteFile(kBin + "repair.script", Script(0));
+  ASSERT_TRUE(testsupport::PutFile(kBin + "repair.script", Script(0)));
   ScriptedDialogs dialogs;
-  dialogs.Save(kCopy).Box(DialogResult::Ok, SuccessBox());
+  dialogs.Save(kCopy).Box(DialogResult::Ok, scenarios::SuccessBox());
   const auto error = Run(dialogs);
 
   ASSERT_FALSE(error) << *error;
@@ -202,19 +170,16 @@ TEST_F(RepairUnderWindows, AFullRepairEndsWithTheSuccessBoxAndTheRebuiltFileInPl
   ASSERT_EQ(saves.size(), 1u);
   EXPECT_EQ(saves[0].settings.initialDir, "C:\\Kora\\Backup\\FireBirdBase");
   EXPECT_EQ(saves[0].settings.fileName, "VELMAR_BACKUP.FDB");
-  EXPECT_EQ(ReadFile(kDb), kRebuilt);
-  EXPECT_EQ(ReadFile(kCopy), kDamaged);
+  EXPECT_EQ(FileBytes(kDb), kRebuilt);
+  EXPECT_EQ(FileBytes(kCopy), kDamaged);
   EXPECT_FALSE(os::FileExists(kBackup));
   EXPECT_FALSE(os::FileExists(kRestored));
   EXPECT_FALSE(os::FileExists(paths::ToolLog()));
-  auto expected = UpToReplacement();
-  expected.push_back("Файл \"" + kRestored + "\" успешно переименован в \"" + kDb + "\"");
-  expected.push_back("Файл успешно удален: " + kWork);
-  expected.push_back("Ремонт базы данных успешно завершен!");
-  EXPECT_TRUE(RecordsAre(Records(), expected));
+  EXPECT_TRUE(RecordsAre(
+      Records(), scenarios::SuccessRecords(kFiles, RowCounting::NoClientLibrary, Recheck::Clean)));
   // The tools ran in the repair's order, each addressing the local server; gbak through its
   // service manager, with the files as the server names them.
-  const std::string calls = ReadFile(kBin + "repair-calls.log");
+  const std::string calls = FileBytes(kBin + "repair-calls.log");
   const auto mend = calls.find("gfix\t-mend\t127.0.0.1/3050:" + kWork);
   const auto check = calls.find("gfix\t-v\t-full");
   const auto backup = calls.find("gbak\t-b\t-v\t-ig\t-g\t-se\t127.0.0.1/3050:service_mgr\t" +
@@ -229,53 +194,43 @@ TEST_F(RepairUnderWindows, AFullRepairEndsWithTheSuccessBoxAndTheRebuiltFileInPl
 }
 
 TEST_F(RepairUnderWindows, ARestoredFileTheValidationCondemnsDoesNotReplaceTheDatabase) {
-  WriteFile(kBin + "repair.script", Script(0, /*restoredDamaged=*/true));
+  ASSERT_TRUE(testsupport::PutFile(kBin + "repair.script", Script(0, /*restoredDamaged=*/true)));
   ScriptedDialogs dialogs;
   dialogs.Save(kCopy);
   const auto error = Run(dialogs);
 
-  const std::string message =
-      "Восстановленная база данных не прошла проверку!\r\n"
-      "Файл базы данных не заменен, но изменен маркировкой поврежденных страниц.\r\n"
-      "Восстановленная база данных: " +
-      kRestored + "\r\nКопия базы данных до ремонта: " + kCopy +
-      "\r\n"
-      "Подробности смотрите в логах:\r\n"
-      "C:\\KORA\\LogFiles\\VelmarDBRepair.log\r\n"
-      "C:\\KORA\\FIREBIRD\\firebird.log";
+  const std::string message = scenarios::NotProvenText(kFiles, kSessionLog, kServerLog);
   ASSERT_TRUE(error) << "the repair reported success";
   EXPECT_EQ(*error, message);
-  EXPECT_EQ(ReadFile(kDb), kDamaged);
-  EXPECT_EQ(ReadFile(kRestored), kRebuilt);
-  EXPECT_EQ(ReadFile(kCopy), kDamaged);
+  EXPECT_EQ(FileBytes(kDb), kDamaged);
+  EXPECT_EQ(FileBytes(kRestored), kRebuilt);
+  EXPECT_EQ(FileBytes(kCopy), kDamaged);
   // A condemned file is neither counted nor put in place.
-  auto expected = UpToReplacement();
-  expected.resize(expected.size() - 2);
+  auto expected =
+      scenarios::RecordsThroughRestore(kFiles, RowCounting::NoClientLibrary, Recheck::Clean);
   expected.push_back("Проверка восстановленной базы данных не пройдена:\r\n*");
-  expected.push_back("Ошибка функции ремонта базы данных: " + message);
+  expected.push_back(scenarios::FailureRecord(message));
   EXPECT_TRUE(RecordsAre(Records(), expected));
 }
 
-const std::string kInUse =
-    "Невозможно выполнить ремонт базы данных, т.к. в данный момент база данных "
-    "используется другим приложением";
+const std::string kInUse = scenarios::InUseText();
 
 // An earlier copy at the chosen path stays as it was when the database is held open with no
 // sharing at all (nothing is copied then), and when another program has the earlier copy
 // open: it cannot be kept under its date and time, so the new copy may not take its name.
 TEST_F(RepairUnderWindows, AFailedSafetyCopyKeepsTheEarlierCopyAsItWas) {
-  WriteFile(kBin + "repair.script", Script(0));
-  WriteFile(kCopy, "an old copy");
+  ASSERT_TRUE(testsupport::PutFile(kBin + "repair.script", Script(0)));
+  ASSERT_TRUE(testsupport::PutFile(kCopy, "an old copy"));
   {
-    HANDLE locked = CreateFileW(Wide(kDb).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE locked = CreateFileW(os::win::ToWide(kDb).c_str(), GENERIC_READ, 0, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(locked, INVALID_HANDLE_VALUE);
     ScriptedDialogs dialogs;
     dialogs.Save(kCopy);
     const auto error = Run(dialogs);
     CloseHandle(locked);
     EXPECT_EQ(error, kInUse);
-    EXPECT_EQ(ReadFile(kCopy), "an old copy");
+    EXPECT_EQ(FileBytes(kCopy), "an old copy");
     EXPECT_EQ(CopyFolderNames(), std::vector<std::string>{"VELMAR_BACKUP.FDB"});
   }
   HeldFile earlier;
@@ -287,17 +242,17 @@ TEST_F(RepairUnderWindows, AFailedSafetyCopyKeepsTheEarlierCopyAsItWas) {
   EXPECT_EQ(error->rfind("Не удалось сохранить прежнюю копию \"" + kCopy + "\" под именем \"", 0),
             0u)
       << *error;
-  EXPECT_EQ(ReadFile(kCopy), "an old copy");
+  EXPECT_EQ(FileBytes(kCopy), "an old copy");
   EXPECT_EQ(CopyFolderNames(), std::vector<std::string>{"VELMAR_BACKUP.FDB"})
       << "the new copy was left beside the old one";
-  EXPECT_EQ(ReadFile(kDb), kDamaged) << "the database is not back at its path";
+  EXPECT_EQ(FileBytes(kDb), kDamaged) << "the database is not back at its path";
   EXPECT_FALSE(os::FileExists(kWork));
 }
 
 // The rebuild deletes files of its own beside the database: neither the safety copy nor the
 // database may bear such a name.
 TEST_F(RepairUnderWindows, TheRepairsOwnFileNamesAreRefused) {
-  WriteFile(kBin + "repair.script", Script(0));
+  ASSERT_TRUE(testsupport::PutFile(kBin + "repair.script", Script(0)));
   ScriptedDialogs dialogs;
   dialogs.Save("c:\\kora\\db\\repairtest\\velmar.DB_RESTORED1");
   EXPECT_EQ(Run(dialogs),
@@ -307,7 +262,7 @@ TEST_F(RepairUnderWindows, TheRepairsOwnFileNamesAreRefused) {
   EXPECT_FALSE(os::FileExists(kRestored));
 
   const std::string named = kDataDir + "\\VELMAR.db_backup1";
-  WriteFile(named, kDamaged);
+  ASSERT_TRUE(testsupport::PutFile(named, kDamaged));
   ScriptedDialogs none;  // no dialog may open
   WorkflowContext context{none, [named] { return named; }};
   try {
@@ -320,13 +275,13 @@ TEST_F(RepairUnderWindows, TheRepairsOwnFileNamesAreRefused) {
                   "Файл с таким именем программа создает при ремонте и затем удаляет.\r\n"
                   "Переименуйте файл базы данных и повторите ремонт.");
   }
-  EXPECT_EQ(ReadFile(named), kDamaged);
+  EXPECT_EQ(FileBytes(named), kDamaged);
   EXPECT_TRUE(none.Events().empty());
 }
 
 // Another program holding the database keeps it where it is: nothing is copied or mended.
 TEST_F(RepairUnderWindows, ADatabaseHeldOpenElsewhereIsLeftAsItIs) {
-  WriteFile(kBin + "repair.script", Script(0));
+  ASSERT_TRUE(testsupport::PutFile(kBin + "repair.script", Script(0)));
   HeldFile held;
   ASSERT_TRUE(held.Hold(kDb));
   ScriptedDialogs dialogs;
@@ -334,18 +289,17 @@ TEST_F(RepairUnderWindows, ADatabaseHeldOpenElsewhereIsLeftAsItIs) {
   const auto error = Run(dialogs);
 
   EXPECT_EQ(error, kInUse);
-  EXPECT_EQ(ReadFile(kDb), kDamaged);
+  EXPECT_EQ(FileBytes(kDb), kDamaged);
   EXPECT_FALSE(os::FileExists(kCopy));
   EXPECT_FALSE(os::FileExists(kWork));
   EXPECT_FALSE(os::FileExists(kRestored));
-  EXPECT_TRUE(RecordsAre(Records(), {"Начало ремонта базы данных: " + kDb,
-                                     "Ошибка функции ремонта базы данных: " + kInUse}));
+  EXPECT_TRUE(RecordsAre(Records(), scenarios::RefusedRecords(kDb, kInUse)));
 }
 
 TEST_F(RepairUnderWindows, ARebuiltFileHeldOpenElsewhereIsLeftBesideTheSafetyCopy) {
   // The restore keeps running for a while after writing its file: long enough for the other
   // program to open it.
-  WriteFile(kBin + "repair.script", Script(1500));
+  ASSERT_TRUE(testsupport::PutFile(kBin + "repair.script", Script(1500)));
   HeldFile held;
   SetViewerCycleHook([&held](TProgressViewer& viewer) {
     if (held.handle == INVALID_HANDLE_VALUE &&
@@ -374,36 +328,36 @@ TEST_F(RepairUnderWindows, ARebuiltFileHeldOpenElsewhereIsLeftBesideTheSafetyCop
   EXPECT_EQ(
       dialogs.Boxes()[0].text.rfind("Не удалось поместить восстановленный файл \"" + kRestored, 0),
       0u);
-  EXPECT_EQ(ReadFile(kDb), kDamaged) << "the database is not back at its path";
-  EXPECT_EQ(ReadFile(kRestored), kRebuilt);
-  EXPECT_EQ(ReadFile(kCopy), kDamaged);
+  EXPECT_EQ(FileBytes(kDb), kDamaged) << "the database is not back at its path";
+  EXPECT_EQ(FileBytes(kRestored), kRebuilt);
+  EXPECT_EQ(FileBytes(kCopy), kDamaged);
   auto expected = UpToReplacement();
-  expected.push_back("Ошибка функции ремонта базы данных: " + message);
+  expected.push_back(scenarios::FailureRecord(message));
   EXPECT_TRUE(RecordsAre(Records(), expected));
 }
 
 // A repair that failed after its mend, then a second one: the operator is told first, and the
 // copy of the original is kept beside the new one under its date and time.
 TEST_F(RepairUnderWindows, ASecondRepairAfterAFailedOneKeepsBothCopies) {
-  WriteFile(kBin + "repair.script", Script(0, /*restoredDamaged=*/true));
+  ASSERT_TRUE(testsupport::PutFile(kBin + "repair.script", Script(0, /*restoredDamaged=*/true)));
   ScriptedDialogs first;
   first.Save(kCopy);
   ASSERT_TRUE(Run(first));
-  WriteFile(kDb, "mended database\r\n");
-  WriteFile(kBin + "repair.script", Script(0));
+  ASSERT_TRUE(testsupport::PutFile(kDb, "mended database\r\n"));
+  ASSERT_TRUE(testsupport::PutFile(kBin + "repair.script", Script(0)));
   ScriptedDialogs second;
   second
       .Box(DialogResult::Yes, {.textContains = "Предыдущий ремонт этой базы данных не был "
                                                "завершен.\r\n",
                                .defaultButton = 1})
       .Save(kCopy)
-      .Box(DialogResult::Ok, SuccessBox());
+      .Box(DialogResult::Ok, scenarios::SuccessBox());
   ASSERT_EQ(Run(second), std::nullopt) << second.Transcript();
-  EXPECT_EQ(ReadFile(kCopy), "mended database\r\n");
+  EXPECT_EQ(FileBytes(kCopy), "mended database\r\n");
   const std::vector<std::string> names = CopyFolderNames();
   ASSERT_EQ(names.size(), 2u);
   const std::string kept = names[0] == "VELMAR_BACKUP.FDB" ? names[1] : names[0];
-  EXPECT_EQ(ReadFile("C:\\Kora\\Backup\\FireBirdBase\\" + kept), kDamaged);
+  EXPECT_EQ(FileBytes("C:\\Kora\\Backup\\FireBirdBase\\" + kept), kDamaged);
 }
 
 // The process ended (a kill, a power cut; the Linux suite kills it through the step seam)
@@ -412,13 +366,13 @@ TEST_F(RepairUnderWindows, ASecondRepairAfterAFailedOneKeepsBothCopies) {
 TEST_F(RepairUnderWindows, ADatabaseLeftUnderItsWorkNameIsPutRightAtTheNextStart) {
   const std::string script = paths::WorkDirectory() + "DBRepairBat9.bat";
   ASSERT_TRUE(os::ForceDirectories(paths::WorkDirectory()));
-  WriteFile(script, "gbak -pass secret\r\n");
+  ASSERT_TRUE(testsupport::PutFile(script, "gbak -pass secret\r\n"));
   ASSERT_TRUE(os::RenameFile(kDb, kWork));
 
   ScriptedDialogs atStart;
   atStart.Box(DialogResult::Ok, {.textContains = "Файл базы данных возвращен на место:\r\n" + kDb});
   CheckRepairLeftovers(atStart, kDb);
-  EXPECT_EQ(ReadFile(kDb), kDamaged);
+  EXPECT_EQ(FileBytes(kDb), kDamaged);
   EXPECT_FALSE(os::FileExists(kWork));
   EXPECT_FALSE(os::FileExists(script));
 }
@@ -429,14 +383,14 @@ namespace {
 
 // Other spellings of the database's own file, as the save dialog may hand them back.
 TEST_F(RepairUnderWindows, EverySpellingOfTheDatabaseItselfIsRefused) {
-  WriteFile(kBin + "repair.script", Script(0));
+  ASSERT_TRUE(testsupport::PutFile(kBin + "repair.script", Script(0)));
   std::vector<std::string> spellings = {
       "c:\\kora\\db\\repairtest\\velmar.fdb",
       "C:/KORA/DB/REPAIRTEST/VELMAR.FDB",
       "C:\\KORA\\DB\\REPAIRTEST\\..\\REPAIRTEST\\.\\VELMAR.FDB",
   };
   wchar_t shortName[MAX_PATH] = {};
-  if (GetShortPathNameW(Wide(kDataDir).c_str(), shortName, MAX_PATH) > 0) {
+  if (GetShortPathNameW(os::win::ToWide(kDataDir).c_str(), shortName, MAX_PATH) > 0) {
     std::string ascii;
     for (const wchar_t* c = shortName; *c; ++c)
       ascii += static_cast<char>(*c);
@@ -446,8 +400,8 @@ TEST_F(RepairUnderWindows, EverySpellingOfTheDatabaseItselfIsRefused) {
   for (const std::string& chosen : spellings) {
     ScriptedDialogs dialogs;
     dialogs.Save(chosen);
-    EXPECT_EQ(Run(dialogs), "Нельзя копировать файл сам в себя!!!") << chosen;
-    EXPECT_EQ(ReadFile(kDb), kDamaged) << chosen;
+    EXPECT_EQ(Run(dialogs), scenarios::SelfCopyText()) << chosen;
+    EXPECT_EQ(FileBytes(kDb), kDamaged) << chosen;
   }
 }
 
@@ -458,10 +412,6 @@ namespace {
 using testsupport::DamageKind;
 
 constexpr int kRows = 3000;
-
-bool Blank(const std::string& text) {
-  return text.find_first_not_of(" \t\r\n") == std::string::npos;
-}
 
 // The suite with the server's own tools: the bridges at the tools' paths, the library
 // answering the private server's password and port, and no database yet.
@@ -480,8 +430,8 @@ class RepairWithTheServersTools : public RepairUnderWindows {
           os::CopyFileNoReplace(os::ProgramDirectory() + "hostbridge\\" + tool, kBin + tool))
           << tool;
     }
-    WriteFile("C:\\KORA\\fbUtils.ini",
-              testsupport::SuiteLibraryIni(server_.password, server_.port));
+    ASSERT_TRUE(testsupport::PutFile("C:\\KORA\\fbUtils.ini",
+                                     testsupport::SuiteLibraryIni(server_.password, server_.port)));
     os::RemoveFile(kDb);
   }
 
@@ -496,63 +446,58 @@ class RepairWithTheServersTools : public RepairUnderWindows {
       os::RemoveFile(path);
       EXPECT_TRUE(os::RenameFile(kDb, path)) << path;
     }
-    return ReadFile(path);
+    return FileBytes(path);
   }
 
   testsupport::FbTestServer server_;
 };
 
-// Without the server's client library under Wine no table is counted.
-const std::string kUncounted = "Не удалось подсчитать записи в таблицах базы данных \"";
 // Nor are unreadable fields searched for when a backup stops.
 const std::string kBlobsUnsearched = "Не удалось найти нечитаемые поля в записях: *";
 
-TEST_F(RepairWithTheServersTools, RecordGarbageUnderACyrillicPathIsRepairedToAValidFile) {
-  const std::string folder = kDataDir + "\\Склад номер 2";
-  const std::string db = folder + "\\База Velmar.FDB";
-  const std::string restored = folder + "\\База Velmar.db_restored1";
-  const std::string copy = "C:\\Kora\\Backup\\FireBirdBase\\База Velmar_BACKUP.FDB";
-  os::RemoveFile(copy);
-  const std::string damaged = MakeDamaged(db, DamageKind::RecordGarbage);
+// The table's repairs as the Wine runner runs them: the server's own tools, no client library,
+// so no table is counted, no row is reported lost, and no loss box follows the success box.
+class RepairOfDamage : public RepairWithTheServersTools,
+                       public ::testing::WithParamInterface<scenarios::RepairScenario> {};
+
+TEST_P(RepairOfDamage, ReplacesTheDatabaseWithAValidRebuildAndKeepsTheDamagedCopy) {
+  const scenarios::RepairScenario& scenario = GetParam();
+  const std::string folder = scenario.folder.empty() ? kDataDir : kDataDir + "\\" + scenario.folder;
+  const std::string copyName = scenarios::OfferedCopyName(scenario.fileName);
+  const scenarios::RepairFiles files{folder + "\\" + scenario.fileName,
+                                     "C:\\Kora\\Backup\\FireBirdBase\\" + copyName};
+  os::RemoveFile(files.copy);
+  const std::string damaged = MakeDamaged(files.database, scenario.damage);
+  const auto identityBefore = os::IdentityOf(files.database);
   ScriptedDialogs dialogs;
-  dialogs.Save(copy).Box(DialogResult::Ok, SuccessBox());
-  const auto error = Run(dialogs, db);
+  dialogs.Save(files.copy).Box(DialogResult::Ok, scenarios::SuccessBox());
+  const auto error = Run(dialogs, files.database);
 
   ASSERT_FALSE(error) << *error << "\n" << dialogs.Transcript();
   const auto saves = dialogs.SaveRequests();
   ASSERT_EQ(saves.size(), 1u);
   EXPECT_EQ(saves[0].settings.initialDir, "C:\\Kora\\Backup\\FireBirdBase");
-  EXPECT_EQ(saves[0].settings.fileName, "База Velmar_BACKUP.FDB");
-  const testsupport::ToolResult validation = testsupport::ValidateFull(server_, db);
-  EXPECT_TRUE(Blank(validation.out + validation.err))
+  EXPECT_EQ(saves[0].settings.fileName, copyName);
+  EXPECT_NE(os::IdentityOf(files.database), identityBefore) << "the database was not replaced";
+  const testsupport::ToolResult validation = testsupport::ValidateFull(server_, files.database);
+  EXPECT_TRUE(testsupport::IsBlank(validation.out + validation.err))
       << "the replaced file does not validate clean:\n"
       << validation.out << validation.err;
-  EXPECT_EQ(testsupport::CountRows(server_, db, "CUSTOMERS"), kRows);
-  EXPECT_EQ(ReadFile(copy), damaged) << "the safety copy is not the damaged file";
-  EXPECT_FALSE(os::FileExists(restored));
-  EXPECT_FALSE(os::FileExists(folder + "\\База Velmar.db_backup1"));
+  EXPECT_EQ(testsupport::CountRows(server_, files.database, "CUSTOMERS"), kRows);
+  EXPECT_EQ(FileBytes(files.copy), damaged) << "the safety copy is not the damaged file";
+  EXPECT_FALSE(os::FileExists(files.Restored()));
+  EXPECT_FALSE(os::FileExists(files.Backup()));
   EXPECT_FALSE(os::FileExists(paths::ToolLog()));
-  EXPECT_TRUE(
-      RecordsAre(Records(),
-                 {
-                     "Начало ремонта базы данных: " + db,
-                     "Сделана копия файла базы данных: " + copy,
-                     kUncounted + folder + "\\База Velmar.db_repair1\": *",
-                     "Будет сделана маркировка поврежденных страниц",
-                     "Маркировка поврежденных страниц завершена",
-                     "Будет сделана повторная проверка с помощью gfix",
-                     "Будет сделана резервная копия базы данных",
-                     "Создание резервной копии успешно завершено",
-                     "Будет выполнено восстановление базы данных из резервной копии",
-                     "Восстановление из резервной копии прошло успешно!",
-                     kUncounted + restored + "\": *",
-                     "Будет выполнена попытка заменить файл \"" + db + "\" на \"" + restored + "\"",
-                     "Файл \"" + restored + "\" успешно переименован в \"" + db + "\"",
-                     "Файл успешно удален: " + folder + "\\База Velmar.db_repair1",
-                     "Ремонт базы данных успешно завершен!",
-                 },
-                 {"Повторная проверка завершена"}));
+  EXPECT_TRUE(RecordsAre(
+      Records(),
+      scenarios::SuccessRecords(files, RowCounting::NoClientLibrary, Recheck::MayFindDamage),
+      {scenarios::RecheckDone()}));
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Repairable, RepairOfDamage,
+    ::testing::ValuesIn(scenarios::RepairScenariosOn(scenarios::Platform::Windows)),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // Another program attached to a database: the host's isql, fed by a shell loop that ends its
 // input when the stop file appears, so that isql detaches and leaves. Should this test
@@ -642,9 +587,7 @@ TEST_F(RepairWithTheServersTools, ADatabaseAnotherProgramHasAttachedStopsTheRepa
   const auto error = Run(dialogs);
   CloseHandle(held);
 
-  const std::string message =
-      "Невозможно выполнить ремонт базы данных, т.к. в данный момент база данных "
-      "используется другим приложением";
+  const std::string message = scenarios::InUseText();
   ASSERT_TRUE(error) << "the repair went through under the other program";
   EXPECT_EQ(*error, message);
   EXPECT_TRUE(session.End()) << "isql did not leave at the end of its input:\n" << session.Output();
@@ -654,10 +597,7 @@ TEST_F(RepairWithTheServersTools, ADatabaseAnotherProgramHasAttachedStopsTheRepa
   EXPECT_FALSE(os::FileExists(kCopy));
   EXPECT_FALSE(os::FileExists(kBackup));
   EXPECT_FALSE(os::FileExists(kRestored));
-  EXPECT_TRUE(RecordsAre(Records(), {
-                                        "Начало ремонта базы данных: " + kDb,
-                                        "Ошибка функции ремонта базы данных: " + message,
-                                    }));
+  EXPECT_TRUE(RecordsAre(Records(), scenarios::RefusedRecords(kDb, message)));
 }
 
 TEST_F(RepairWithTheServersTools, AZeroedPointerPageStopsAtTheBackupAndLeavesTheDatabase) {
@@ -667,36 +607,27 @@ TEST_F(RepairWithTheServersTools, AZeroedPointerPageStopsAtTheBackupAndLeavesThe
   dialogs.Save(kCopy);
   const auto error = Run(dialogs);
 
-  const std::string message =
-      "Не удалось сделать резервную копию базы данных!\r\n"
-      "Вероятно база данных серьезно повреждена.\r\n"
-      "Подробности смотрите в логах:\r\n"
-      "C:\\KORA\\LogFiles\\VelmarDBRepair.log\r\n"
-      "C:\\KORA\\FIREBIRD\\firebird.log";
+  const std::string message = scenarios::BackupFailedText(kSessionLog, kServerLog);
   ASSERT_TRUE(error) << "the repair of a zeroed pointer page reported success";
   EXPECT_EQ(*error, message);
   EXPECT_TRUE(os::FileExists(kDb));
   EXPECT_TRUE(identityBefore && os::IdentityOf(kDb) == identityBefore)
       << "the database file was replaced";
   EXPECT_EQ(testsupport::CountRows(server_, kDb, "CUSTOMERS"), kRows);
-  EXPECT_EQ(ReadFile(kCopy), damaged);
+  EXPECT_EQ(FileBytes(kCopy), damaged);
   EXPECT_FALSE(os::FileExists(kBackup));
   EXPECT_FALSE(os::FileExists(kRestored));
   EXPECT_FALSE(os::FileExists(paths::ToolLog()));
   const std::vector<std::string> records = Records();
-  EXPECT_TRUE(RecordsAre(records,
-                         {
-                             "Начало ремонта базы данных: " + kDb,
-                             "Сделана копия файла базы данных: " + kCopy,
-                             "Будет сделана маркировка поврежденных страниц",
-                             "Маркировка поврежденных страниц завершена",
-                             "Будет сделана повторная проверка с помощью gfix",
-                             "Будет сделана резервная копия базы данных",
-                             "Лог резервной копии не содержит признака окончания "
-                             "резервирования:\r\n*",
-                             "Ошибка функции ремонта базы данных: " + message,
-                         },
-                         {"Повторная проверка завершена", kUncounted + "*", kBlobsUnsearched}));
+  // The offer of the other tables counts the rows once more: the counts' records (none can be
+  // counted here) are left out of the comparison.
+  auto expected =
+      scenarios::RecordsUpToBackup(kFiles, RowCounting::Counted, Recheck::MayFindDamage);
+  expected.push_back(scenarios::BackupUnfinishedRecord());
+  expected.push_back(scenarios::FailureRecord(message));
+  EXPECT_TRUE(RecordsAre(
+      records, expected,
+      {scenarios::RecheckDone(), "Не удалось подсчитать записи в таблицах*", kBlobsUnsearched}));
   // gbak's own words reached the session log through the batch file's redirection.
   const auto toolLog = std::find_if(records.begin(), records.end(), [](const std::string& r) {
     return r.starts_with("Лог резервной копии не содержит");

@@ -1,0 +1,15 @@
+// Files and texts as the tests look at them, on both platforms (paths in UTF-8).
+#pragma once
+
+#include <string>
+
+namespace testsupport {
+
+// The file's bytes; "<missing>" when there is no such file or it cannot be read.
+std::string FileBytes(const std::string& path);
+// Writes `bytes` as the whole file, making its folder first; false when that fails.
+bool PutFile(const std::string& path, const std::string& bytes);
+// Whether anything but white space is in `text`.
+bool IsBlank(const std::string& text);
+
+}  // namespace testsupport
