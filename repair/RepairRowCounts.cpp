@@ -105,6 +105,12 @@ void ReportRowLosses(OperatorDialogs& dialogs, const RowReport& report,
   const MissingCounts missing = report.Missing();
   if (losses.empty() && !missing.Any())
     return;
+  // Without a figure there is no table to list: the box says so, and a file would say no more.
+  if (losses.empty()) {
+    dialogs.ShowMessage(rowreporttext::kBoxCaption, rowreporttext::BoxText({}, "", missing),
+                        DialogButtons::Ok, DialogIcon::Warning);
+    return;
+  }
   std::string reportFile = rowreporttext::FilePath(safetyCopy);
   std::string error;
   if (WriteReportFile(

@@ -240,6 +240,8 @@ TEST_F(WindowsOperator, RepairEndsWithTheSuccessBoxAndTheRebuiltFileInPlace) {
   ASSERT_TRUE(PressKeys(dialog->id, "Return"));
   const std::string success = ExpectBox(*scenarios::SuccessBox().caption, "Return");
   EXPECT_EQ(success, scenarios::SuccessBox().text);
+  EXPECT_EQ(ExpectBox(*scenarios::UncountedBox().caption, "Return"),
+            scenarios::UncountedBox().text);
 
   const scenarios::RepairFiles files{kDb, kSafetyCopy};
   const std::string restored = files.Restored();

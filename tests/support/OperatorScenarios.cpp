@@ -171,6 +171,16 @@ BoxExpectation RowLossBox() {
           .icon = DialogIcon::Warning};
 }
 
+BoxExpectation UncountedBox() {
+  return {.caption = "Внимание!",
+          .text =
+              "Ремонт базы данных завершен, но проверить, не потеряны ли записи, не удалось.\r\n"
+              "Число записей до и после ремонта подсчитать не удалось.\r\n"
+              "Проверьте данные и при необходимости введите их заново.",
+          .buttons = DialogButtons::Ok,
+          .icon = DialogIcon::Warning};
+}
+
 std::string InUseText() {
   return "Невозможно выполнить ремонт базы данных, т.к. в данный момент база данных "
          "используется другим приложением";

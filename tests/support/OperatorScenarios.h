@@ -84,6 +84,8 @@ std::string BackupUnfinishedRecord();
 // spells them.
 BoxExpectation SuccessBox();
 BoxExpectation RowLossBox();
+// After the success box where no row could be counted (no client library under Wine).
+BoxExpectation UncountedBox();
 std::string InUseText();
 std::string SelfCopyText();
 std::string BackupFailedText(const std::string& sessionLog, const std::string& serverLog);
