@@ -269,7 +269,8 @@ TEST_F(WindowsOperator, RepairEndsWithTheSuccessBoxAndTheRebuiltFileInPlace) {
   EXPECT_FALSE(os::FileExists(kKora + "\\TEMP\\DBRepair\\FireBirdFixLog.log"));
 
   CloseProgram();
-  EXPECT_EQ(session_->Captions(), (std::vector<std::string>{kSaveDialogTitle, "Информация"}));
+  EXPECT_EQ(session_->Captions(),
+            (std::vector<std::string>{kSaveDialogTitle, "Информация", "Внимание!"}));
   EXPECT_GE(session_->ProgressWindowsSeen(), 1);
 }
 
