@@ -7,6 +7,7 @@
 #include "log/SessionLog.h"
 #include "os/Exception.h"
 #include "progress/ProgressViewer.h"
+#include "progress/ScopedProgressViewer.h"
 #include "server/ServerLogin.h"
 
 using namespace blobrepair;
@@ -242,17 +243,15 @@ std::vector<UnreadableBlob> ClearUnreadableBlobs(OperatorDialogs& dialogs,
   fbsql::Login login{LocalServerLogin()};
   login.noGarbageCollect = true;
   std::vector<UnreadableBlob> fields;
-  auto* viewer = new TProgressViewer(kSearchCaption, /*showPercent=*/false, /*canCancel=*/false);
   try {
-    fields = FindUnreadableBlobs(login, databaseFile, [viewer](const std::string& table) {
+    ScopedProgressViewer viewer(kSearchCaption, /*showPercent=*/false, /*canCancel=*/false);
+    fields = FindUnreadableBlobs(login, databaseFile, [&viewer](const std::string& table) {
       viewer->SetString(10, table, 0, false, 0x008000, 1, 12, "");
     });
   } catch (const Exception& e) {
-    viewer->Terminate();
     Record(kSearchFailed + e.Message());
     return {};
   }
-  viewer->Terminate();
   if (fields.empty())
     return {};
   Record(kFound + FieldLines(fields, fields.size()));

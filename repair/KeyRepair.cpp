@@ -13,6 +13,7 @@
 #include "os/SystemError.h"
 #include "os/Time.h"
 #include "progress/ProgressViewer.h"
+#include "progress/ScopedProgressViewer.h"
 #include "repair/RepairMessages.h"
 #include "repair/ToolLogText.h"
 #include "server/FbServiceRestore.h"
@@ -316,11 +317,11 @@ std::vector<std::string> ActiveIndexes(const fbsql::Login& login, const std::str
 // False when the backup does not restore even with its indexes left inactive.
 bool RestoreWithoutIndexes(const fbsql::Login& login, const std::string& backupFile,
                            const std::string& restoredFile) {
-  if (os::FileExists(restoredFile) && !os::RemoveFile(restoredFile))
+  if (os::FileExists(restoredFile) && !os::RemoveOwnFile(restoredFile))
     return false;
-  auto* viewer = new TProgressViewer(repairtext::kRestoreCaption, false, false);
   std::string lines;
   try {
+    ScopedProgressViewer viewer(repairtext::kRestoreCaption, false, false);
     FbRestoreService restore;
     restore.Attach(login.host, login.port, login.userName, login.password);
     restore.Start(backupFile, restoredFile, /*indexesInactive=*/true);
@@ -329,12 +330,10 @@ bool RestoreWithoutIndexes(const fbsql::Login& login, const std::string& backupF
       lines += *line + "\r\n";
     }
   } catch (const EFirebirdError& e) {
-    viewer->Terminate();
     Record("Не удалось восстановить базу данных с неактивными индексами:\r\n" + lines +
            e.Message());
     return false;
   }
-  viewer->Terminate();
   return true;
 }
 
