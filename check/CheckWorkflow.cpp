@@ -31,12 +31,12 @@ enum class ValidationOutcome { Clean, Damaged, Failed, CheckedWhileInUse };
 // Runs the validation and tells the operator what it found. Its errors never end the check.
 ValidationOutcome ValidationStage(WorkflowContext& context) {
   try {
-    SessionLog().Write("Начало проверки gfix", llPlain);
+    SessionLog().Write(checktext::kValidationStart, llPlain);
     ValidateDatabase(context.databaseFile());
-    SessionLog().Write("Проверка gfix завершена. Повреждений не обнаружено.", llPlain);
+    SessionLog().Write(checktext::kValidationClean, llPlain);
     return ValidationOutcome::Clean;
   } catch (const std::exception& e) {
-    SessionLog().Write(std::string("Ошибка gfix: ") + e.what(), llError);
+    SessionLog().Write(std::string(checktext::kValidationFailed) + e.what(), llError);
     if (dynamic_cast<const EDatabaseError*>(&e) != nullptr) {
       Show(context.dialogs, DamageBox(e.what() + DamagedTablesReport(context.databaseFile())));
       return ValidationOutcome::Damaged;
@@ -53,22 +53,22 @@ ValidationOutcome ValidationStage(WorkflowContext& context) {
 void TrialBackupStage(WorkflowContext& context, const std::string& backupFile, bool damaged,
                       std::vector<std::string>& verboseLog) {
   try {
-    SessionLog().Write("Начало создания резервной копии", llPlain);
+    SessionLog().Write(checktext::kBackupStart, llPlain);
     const std::string password = GetFBPassword();
     const std::int32_t port = GetFBPort();
     MakeTrialBackup(kHost, context.databaseFile(), backupFile, kUserName, password, verboseLog,
                     port, /*ShowProgress=*/true, /*KeepBackupFile=*/true);
-    SessionLog().Write("Резервная копия сделана. Ошибок нет!", llPlain);
+    SessionLog().Write(checktext::kBackupClean, llPlain);
   } catch (const EBackupFileLeftBehind& e) {
-    SessionLog().Write("Резервная копия сделана. Ошибок нет!", llPlain);
-    SessionLog().Write(std::string("Ошибка при создании резервной копии: ") + e.what(), llPlain);
+    SessionLog().Write(checktext::kBackupClean, llPlain);
+    SessionLog().Write(std::string(checktext::kBackupError) + e.what(), llPlain);
     Show(context.dialogs,
          WithBackupFileLeftNote(damaged ? BackupCleanAfterDamageBox() : BackupCleanBox(),
                                 backupFile));
     return;
   } catch (const std::exception& e) {
     os::RemoveFile(backupFile);  // a failed deletion changes nothing for the operator
-    SessionLog().Write(std::string("Ошибка при создании резервной копии: ") + e.what(), llPlain);
+    SessionLog().Write(std::string(checktext::kBackupError) + e.what(), llPlain);
     if (dynamic_cast<const EProgressCancelByUser*>(&e) != nullptr)
       throw;
     const auto failure = ServerFailureMessageFor(e.what(), context.databaseFile(), backupFile);
@@ -87,7 +87,7 @@ void TrialBackupStage(WorkflowContext& context, const std::string& backupFile, b
   // the operator is told where it is.
   const bool removed = os::RemoveFile(backupFile) || !os::FileExists(backupFile);
   if (!removed) {
-    SessionLog().Write("Не удалось удалить файл " + backupFile + ": " + os::LastErrorText(),
+    SessionLog().Write(checktext::kFileNotDeleted + backupFile + ": " + os::LastErrorText(),
                        llPlain);
   }
   if (!restores)
@@ -119,22 +119,19 @@ bool CheckWouldDelete(const std::string& databaseFile, const std::string& backup
 
 void CheckDatabase(WorkflowContext& context) {
   if (!os::FileExists(context.databaseFile())) {
-    throw Exception("Указанная база данных не найдена на этом компьютере!");
+    throw Exception(checktext::kDatabaseMissing);
   }
   const std::string backupFile = TrialBackupPath(context.databaseFile());
   if (CheckWouldDelete(context.databaseFile(), backupFile)) {
-    throw Exception(Format(
-        "Нельзя проверять файл \"%s\"!\r\nФайл с таким именем программа создает при проверке и "
-        "затем удаляет.\r\nПереименуйте файл базы данных и повторите проверку.",
-        {context.databaseFile()}));
+    throw Exception(Format(checktext::kScratchNameRefused, {context.databaseFile()}));
   }
-  SessionLog().Write("Начало проверки базы данных " + context.databaseFile(), llPlain);
+  SessionLog().Write(std::string(checktext::kCheckStart) + context.databaseFile(), llPlain);
   std::vector<std::string> verboseLog;
   try {
     RunStages(context, backupFile, verboseLog);
   } catch (...) {
-    SessionLog().Write("Проверка базы данных завершена!", llPlain);
+    SessionLog().Write(checktext::kCheckDone, llPlain);
     throw;
   }
-  SessionLog().Write("Проверка базы данных завершена!", llPlain);
+  SessionLog().Write(checktext::kCheckDone, llPlain);
 }

@@ -4,6 +4,7 @@
 #include <initializer_list>
 #include <vector>
 
+#include "check/CheckMessages.h"
 #include "check/ValidateDatabase.h"
 #include "log/HuxLogger.h"
 #include "log/SessionLog.h"
@@ -62,7 +63,7 @@ std::vector<TableVerdict> RunValidation(TProgressViewer& viewer, const std::stri
   std::string shown;
   auto progress = [&viewer, &shown](const std::string& table) {
     if (!table.empty() && table != shown) {
-      ShowStatusLine(viewer, kTableLine, "Проверяется таблица " + table);
+      ShowStatusLine(viewer, kTableLine, checktext::kTableBeingChecked + table);
       shown = table;
     }
     viewer.CheckCancel();
@@ -85,27 +86,27 @@ std::vector<TableVerdict> ValidateTables(const std::string& databaseFile,
   try {
     return RunValidation(*viewer, databaseFile);
   } catch (const EProgressCancelByUser&) {
-    ShowStatusLine(*viewer, kCancelledLine, "Прервано пользователем!");
+    ShowStatusLine(*viewer, kCancelledLine, checktext::kCancelledLine);
     throw;
   }
 }
 
 void LogVerdicts(const std::vector<TableVerdict>& tables) {
   for (const TableVerdict& table : tables) {
-    const std::string head = "Таблица " + table.name + ": ";
+    const std::string head = checktext::kTableHead + table.name + ": ";
     switch (table.state) {
       case TableState::Ok:
-        SessionLog().Write(head + "повреждений нет", llPlain);
+        SessionLog().Write(head + checktext::kTableClean, llPlain);
         break;
       case TableState::Busy:
-        SessionLog().Write(head + "занята другими программами, проверить не удалось", llPlain);
+        SessionLog().Write(head + checktext::kTableBusy, llPlain);
         break;
       case TableState::Damaged: {
-        std::string text = head + "повреждена, ошибок: " + std::to_string(table.errors);
+        std::string text = head + checktext::kTableDamaged + std::to_string(table.errors);
         for (std::size_t i = 0; i < table.details.size() && i < kLoggedDetails; ++i)
           text += "\r\n" + table.details[i];
         if (table.details.size() > kLoggedDetails)
-          text += "\r\n... и еще строк: " + std::to_string(table.details.size() - kLoggedDetails);
+          text += checktext::kMoreLines + std::to_string(table.details.size() - kLoggedDetails);
         SessionLog().Write(text, llError);
         break;
       }
@@ -119,8 +120,8 @@ std::string DamagedList(const std::vector<TableVerdict>& tables, const std::stri
   for (const TableVerdict& table : tables) {
     if (table.state != TableState::Damaged)
       continue;
-    text += (text.empty() ? "" : separator) + indent + table.name +
-            " (ошибок: " + std::to_string(table.errors) + ")";
+    text += (text.empty() ? "" : separator) + indent + table.name + checktext::kErrorCount +
+            std::to_string(table.errors) + ")";
   }
   return text;
 }
@@ -134,42 +135,29 @@ std::string NameList(const std::vector<std::string>& names, const std::string& i
 }
 
 std::string CoverageNote() {
-  return Lines({"Таблицы проверялись при работающих программах. Системные таблицы,",
-                "заголовок базы данных и страницы транзакций так не проверяются: для",
-                "полной проверки закройте все программы, работающие с базой данных,",
-                "и нажмите \"Проверить\" еще раз.",
-                "Резервная копия для проверки не создавалась, т.к. база данных",
-                "используется другими программами."});
+  return checktext::kCoverageNote;
 }
 
 void ShowVerdict(OperatorDialogs& dialogs, const std::vector<TableVerdict>& tables) {
   const std::vector<std::string> busy = NamesIn(tables, TableState::Busy);
   const std::string busyLines =
       busy.empty() ? ""
-                   : Lines({"Не удалось проверить таблицы, занятые другими программами:",
-                            NameList(busy, "    ", "\r\n")}) +
-                         "\r\n\r\n";
+                   : Lines({checktext::kBusyTables, NameList(busy, "    ", "\r\n")}) + "\r\n\r\n";
   if (!NamesIn(tables, TableState::Damaged).empty()) {
-    dialogs.ShowMessage(
-        "Внимание! База повреждена!",
-        Lines({"Проверка без закрытия программ обнаружила повреждения в таблицах:",
-               DamagedList(tables, "    ", "\r\n")}) +
-            "\r\n\r\n" + busyLines + CoverageNote() + "\r\n\r\n" +
-            Lines({"Рекомендуется закрыть все программы, работающие с базой данных,",
-                   "и выполнить ремонт базы данных"}),
-        DialogButtons::Ok, DialogIcon::Warning);
-  } else if (!busy.empty()) {
-    dialogs.ShowMessage("Внимание!",
-                        Lines({"Проверка без закрытия программ не обнаружила повреждений,",
-                               "но проверены не все таблицы."}) +
-                            "\r\n\r\n" + busyLines + CoverageNote(),
+    dialogs.ShowMessage(checktext::kDamagedCaption,
+                        Lines({checktext::kDamagedTables, DamagedList(tables, "    ", "\r\n")}) +
+                            "\r\n\r\n" + busyLines + CoverageNote() + "\r\n\r\n" +
+                            checktext::kRepairAdvice,
                         DialogButtons::Ok, DialogIcon::Warning);
-  } else {
+  } else if (!busy.empty()) {
     dialogs.ShowMessage(
-        "Информация",
-        Lines({"Проверка без закрытия программ не обнаружила", "повреждений в таблицах!"}) +
-            "\r\n\r\n" + CoverageNote(),
-        DialogButtons::Ok, DialogIcon::Information);
+        checktext::kWarningCaption,
+        std::string(checktext::kNotAllChecked) + "\r\n\r\n" + busyLines + CoverageNote(),
+        DialogButtons::Ok, DialogIcon::Warning);
+  } else {
+    dialogs.ShowMessage(checktext::kInformationCaption,
+                        std::string(checktext::kNoDamageFound) + "\r\n\r\n" + CoverageNote(),
+                        DialogButtons::Ok, DialogIcon::Information);
   }
 }
 
@@ -181,33 +169,26 @@ bool IsDatabaseInUseError(const std::exception& e) {
 
 bool CheckWhileInUse(WorkflowContext& context) {
   const DialogResult answer = context.dialogs.ShowMessage(
-      "База данных используется",
-      Lines({DatabaseInUseMessage() + ".", "",
-             "Программа может проверить таблицы базы данных, не закрывая других",
-             "программ. Пока читается каждая таблица, продажи могут на мгновение",
-             "приостанавливаться.", "", "Проверить базу данных, не закрывая программ?"}),
+      checktext::kInUseCaption, Lines({DatabaseInUseMessage() + ".", "", checktext::kOnlineOffer}),
       DialogButtons::YesNo, DialogIcon::Information, /*defaultButton=*/1);
   if (answer != DialogResult::Yes)
     return false;
-  SessionLog().Write("Начало проверки базы данных без закрытия программ", llPlain);
+  SessionLog().Write(checktext::kOnlineStart, llPlain);
   std::vector<TableVerdict> tables;
   try {
-    tables =
-        ValidateTables(context.databaseFile(), "Проверка базы данных без закрытия программ...");
+    tables = ValidateTables(context.databaseFile(), checktext::kOnlineCaption);
   } catch (const std::exception& e) {
-    SessionLog().Write(std::string("Ошибка проверки без закрытия программ: ") + e.what(), llError);
+    SessionLog().Write(std::string(checktext::kOnlineError) + e.what(), llError);
     if (dynamic_cast<const EProgressCancelByUser*>(&e) != nullptr)
       throw;
     context.dialogs.ShowMessage(
-        "Ошибка",
-        Lines({"В ходе проверки базы данных без закрытия программ", "произошла ошибка: ", e.what(),
-               "", "Для полной проверки закройте все программы, работающие с базой",
-               "данных, и нажмите \"Проверить\" еще раз."}),
+        checktext::kErrorCaption,
+        Lines({checktext::kOnlineFailedHead, e.what(), "", checktext::kFullCheckAdvice}),
         DialogButtons::Ok, DialogIcon::Error);
     return true;
   }
   LogVerdicts(tables);
-  SessionLog().Write("Проверка без закрытия программ завершена", llPlain);
+  SessionLog().Write(checktext::kOnlineDone, llPlain);
   ShowVerdict(context.dialogs, tables);
   return true;
 }
@@ -215,22 +196,21 @@ bool CheckWhileInUse(WorkflowContext& context) {
 std::string DamagedTablesReport(const std::string& databaseFile) {
   std::vector<TableVerdict> tables;
   try {
-    tables = ValidateTables(databaseFile, "Поиск поврежденных таблиц...");
+    tables = ValidateTables(databaseFile, checktext::kDamagedTablesCaption);
   } catch (const std::exception& e) {
-    SessionLog().Write(std::string("Не удалось определить поврежденные таблицы: ") + e.what(),
-                       llPlain);
+    SessionLog().Write(std::string(checktext::kDamagedTablesUnknown) + e.what(), llPlain);
     return "";
   }
   LogVerdicts(tables);
   std::string report;
   const std::string damaged = DamagedList(tables, "", ", ");
   if (damaged.empty()) {
-    report += "Проверка по таблицам не нашла повреждений в таблицах с данными\r\n";
+    report += checktext::kNoDamagedTables;
   } else {
-    report += "Повреждены таблицы: " + damaged + "\r\n";
+    report += checktext::kDamagedTablesAre + damaged + "\r\n";
   }
   const std::vector<std::string> busy = NamesIn(tables, TableState::Busy);
   if (!busy.empty())
-    report += "Не удалось проверить таблицы: " + NameList(busy, "", ", ") + "\r\n";
+    report += checktext::kTablesNotChecked + NameList(busy, "", ", ") + "\r\n";
   return report;
 }

@@ -1,5 +1,6 @@
 #include "check/Prerequisites.h"
 
+#include "check/CheckMessages.h"
 #include "os/Exception.h"
 #include "os/Files.h"
 #include "server/FixedPaths.h"
@@ -8,10 +9,10 @@ void RequireToolsDatabaseAndWorkFolder(std::initializer_list<std::string> tools,
                                        const std::string& databaseFile) {
   for (const std::string& tool : tools)
     if (!os::FileExists(tool))
-      throw Exception("Не найден файл: " + tool);
+      throw Exception(checktext::kToolMissing + tool);
   if (!os::FileExists(databaseFile))
-    throw Exception("Указанная база данных не найдена на этом компьютере!");
+    throw Exception(checktext::kDatabaseMissing);
   const std::string workFolder = paths::WorkDirectory();
   if (!os::ForceDirectories(workFolder))
-    throw Exception("Не удалось создать временный каталог: " + workFolder);
+    throw Exception(checktext::kWorkFolderFailed + workFolder);
 }

@@ -3,6 +3,7 @@
 #include <memory>
 #include <optional>
 
+#include "check/CheckMessages.h"
 #include "log/HuxLogger.h"
 #include "log/SessionLog.h"
 #include "os/Exception.h"
@@ -16,9 +17,6 @@
 
 namespace {
 
-constexpr char kCaption[] = "Проверка восстановления из резервной копии";
-constexpr char kCancelledLine[] = "Прервано пользователем!";
-constexpr char kWaitingLine[] = "Ожидание освобождения файла...";
 constexpr int kLatestOutputLine = 10;
 constexpr int kCancelledLineNumber = 15;
 constexpr int kWaitingLineNumber = 20;
@@ -40,7 +38,7 @@ void WaitForServiceEnd(FbRestoreService& restore, TProgressViewer& viewer) {
   viewer.SetCancelled(false);
   try {
     while (restore.NextLine()) {
-      ShowLine(viewer, kWaitingLineNumber, kWaitingLine);
+      ShowLine(viewer, kWaitingLineNumber, checktext::kWaitingLine);
       viewer.CheckCancel();
     }
   } catch (const EFirebirdError&) {
@@ -61,7 +59,7 @@ std::vector<std::string> RunRestore(const RestoreLogin& login, const std::string
       viewer.CheckCancel();
     }
   } catch (const EProgressCancelByUser&) {
-    ShowLine(viewer, kCancelledLineNumber, kCancelledLine);
+    ShowLine(viewer, kCancelledLineNumber, checktext::kCancelledLine);
     WaitForServiceEnd(restore, viewer);
     throw;
   } catch (const EFirebirdError& e) {
@@ -86,8 +84,9 @@ std::vector<std::string> RestoreTrialBackup(const RestoreLogin& login,
   os::ForceDirectories(paths::WorkDirectory());
   // A file left there would fail the restore, which must not read as damage.
   if (os::FileExists(scratch) && !os::RemoveOwnFile(scratch))
-    throw Exception("Не удалось удалить файл " + scratch + ": " + os::LastErrorText());
-  ScopedProgressViewer viewer(kCaption, /*showPercent=*/false, /*canCancel=*/true);
+    throw Exception(checktext::kFileNotDeleted + scratch + ": " + os::LastErrorText());
+  ScopedProgressViewer viewer(checktext::kRestoreCaption, /*showPercent=*/false,
+                              /*canCancel=*/true);
   std::vector<std::string> errors;
   try {
     errors = RunRestore(login, backupFile, scratch, *viewer);
@@ -102,21 +101,19 @@ std::vector<std::string> RestoreTrialBackup(const RestoreLogin& login,
 bool ProveBackupRestores(OperatorDialogs& dialogs, const std::string& backupFile) {
   std::vector<std::string> errors;
   try {
-    SessionLog().Write("Начало проверочного восстановления из резервной копии", llPlain);
+    SessionLog().Write(checktext::kRestoreStart, llPlain);
     errors = RestoreTrialBackup(LocalServerLogin(), backupFile);
   } catch (const std::exception& e) {
-    SessionLog().Write(
-        std::string("Ошибка при проверочном восстановлении из резервной копии: ") + e.what(),
-        llError);
+    SessionLog().Write(std::string(checktext::kRestoreError) + e.what(), llError);
     if (dynamic_cast<const EProgressCancelByUser*>(&e) != nullptr)
       throw;
     return true;
   }
   if (errors.empty()) {
-    SessionLog().Write("Проверочное восстановление прошло успешно. Ошибок нет!", llPlain);
+    SessionLog().Write(checktext::kRestoreClean, llPlain);
     return true;
   }
-  std::string record = "База данных не восстанавливается из резервной копии:";
+  std::string record = checktext::kRestoreFailedRecord;
   for (const std::string& line : errors)
     record += "\r\n" + line;
   SessionLog().Write(record, llError);
@@ -126,14 +123,8 @@ bool ProveBackupRestores(OperatorDialogs& dialogs, const std::string& backupFile
 
 CheckBox RestoreFailureBox(const std::vector<std::string>& errorLines) {
   std::string text =
-      "Была выполнена попытка восстановить базу данных из резервной копии.\r\n"
-      "Восстановить базу данных не удалось: из резервной копии этой базы\r\n"
-      "данных нельзя получить рабочую базу данных. Вероятно, база данных\r\n"
-      "повреждена (нарушены ключи или ссылки между таблицами). Рекомендуется\r\n"
-      "выполнить ремонт базы данных. Дополнительные сведения об ошибке\r\n"
-      "смотрите в файле: " +
-      paths::SessionLogFile() + "\r\n\r\nТекст ошибки:";
+      checktext::kRestoreFailedText + paths::SessionLogFile() + checktext::kErrorTextHeading;
   for (const std::string& line : errorLines)
     text += "\r\n" + line;
-  return {"Внимание!", text, DialogButtons::Ok, DialogIcon::Error};
+  return {checktext::kWarningCaption, text, DialogButtons::Ok, DialogIcon::Error};
 }

@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 
+#include "check/CheckMessages.h"
 #include "log/HuxLogger.h"
 #include "log/SessionLog.h"
 #include "os/Exception.h"
@@ -17,11 +18,6 @@
 #include "server/FbService.h"
 
 namespace {
-
-constexpr char kViewerCaption[] = "Создание резервной копии";
-constexpr char kCancelledLine[] = "Прервано пользователем!";
-constexpr char kWaitingForFileLine[] = "Ожидание освобождения файла...";
-constexpr char kChainContext[] = "СозданиеРезервнойКопииБД";
 
 constexpr int kLatestOutputLine = 10;
 constexpr int kCancelledLineNumber = 15;
@@ -41,8 +37,7 @@ std::string JoinLines(const std::vector<std::string>& lines) {
 }
 
 [[noreturn]] void ThrowDeletionError(const std::string& backupFile, int code) {
-  throw Exception(
-      Format("Ошибка при удалении файла \"%s\": %s", {backupFile, os::SystemErrorText(code)}));
+  throw Exception(Format(checktext::kDeleteFailed, {backupFile, os::SystemErrorText(code)}));
 }
 
 void DeleteOldBackupFile(const std::string& backupFile) {
@@ -50,7 +45,7 @@ void DeleteOldBackupFile(const std::string& backupFile) {
     return;
   if (!os::RemoveFile(backupFile))
     ThrowDeletionError(backupFile, os::LastErrorCode());
-  SessionLog().Write("Удален старый файл резервной копии: " + backupFile, llPlain);
+  SessionLog().Write(checktext::kOldBackupDeleted + backupFile, llPlain);
 }
 
 // How long a backup file may stay in use after its backup has ended: the server closes it as
@@ -71,7 +66,7 @@ void DeleteBackupFileWhenFree(TProgressViewer& viewer, const std::string& backup
     if (!writtenByThisRun || !os::IsSharingViolation(code) || os::MonotonicMs() >= deadline)
       ThrowDeletionError(backupFile, code);
     os::SleepMs(50);
-    ShowStatusLine(viewer, kWaitingLineNumber, kWaitingForFileLine);
+    ShowStatusLine(viewer, kWaitingLineNumber, checktext::kWaitingLine);
     viewer.CheckCancel();
   }
 }
@@ -83,7 +78,7 @@ void WaitForServiceEnd(FbServiceConnection& service, TProgressViewer& viewer) {
   viewer.SetCancelled(false);
   try {
     while (service.NextLine()) {
-      ShowStatusLine(viewer, kWaitingLineNumber, kWaitingForFileLine);
+      ShowStatusLine(viewer, kWaitingLineNumber, checktext::kWaitingLine);
       viewer.CheckCancel();
     }
   } catch (const EFirebirdError&) {
@@ -104,14 +99,12 @@ void ReadBackupOutput(FbServiceConnection& service, TProgressViewer* viewer,
     }
   } catch (const EProgressCancelByUser&) {
     if (viewer != nullptr) {
-      ShowStatusLine(*viewer, kCancelledLineNumber, kCancelledLine);
+      ShowStatusLine(*viewer, kCancelledLineNumber, checktext::kCancelledLine);
       WaitForServiceEnd(service, *viewer);
     }
     throw;
   } catch (...) {
-    SessionLog().Write(
-        "Лог резервирования (предоставлен в целях отладки ошибки):\r\n" + JoinLines(verboseLog),
-        llPlain);
+    SessionLog().Write(std::string(checktext::kBackupLogHeading) + JoinLines(verboseLog), llPlain);
     throw;
   }
 }
@@ -186,17 +179,17 @@ void MakeTrialBackup(const std::string& Host, const std::string& DatabaseFile,
                      const std::string& Password, std::vector<std::string>& VerboseLog,
                      std::int32_t Port, bool ShowProgress, bool KeepBackupFile) {
   try {
-    SessionLog().WriteFmt("Будет создана резервная копия \"%s\" базы данных \"%s\" (%s)",
-                          {BackupFileName, DatabaseFile, Host}, llEvent);
+    SessionLog().WriteFmt(checktext::kBackupWillBeMade, {BackupFileName, DatabaseFile, Host},
+                          llEvent);
     std::optional<ScopedProgressViewer> viewer;
     if (ShowProgress)
-      viewer.emplace(kViewerCaption, /*showPercent=*/false, /*canCancel=*/true);
+      viewer.emplace(checktext::kBackupCaption, /*showPercent=*/false, /*canCancel=*/true);
     const BackupRequest request{Host, DatabaseFile, BackupFileName, UserName, Password, Port};
     BackUpWithService(request, viewer ? &**viewer : nullptr, VerboseLog, KeepBackupFile);
     viewer.reset();
-    SessionLog().Write("Создание резервной копии завершено", llEvent);
+    SessionLog().Write(checktext::kBackupMade, llEvent);
   } catch (const std::exception& e) {
-    SessionLog().Write(std::string("Ошибка создания резервной копии: ") + e.what(), llError);
-    ChainException(e, kChainContext, /*addClassTag=*/true)->Raise();
+    SessionLog().Write(std::string(checktext::kBackupCreationError) + e.what(), llError);
+    ChainException(e, checktext::kBackupChainContext, /*addClassTag=*/true)->Raise();
   }
 }

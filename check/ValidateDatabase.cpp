@@ -1,5 +1,6 @@
 #include "check/ValidateDatabase.h"
 
+#include "check/CheckMessages.h"
 #include "check/Prerequisites.h"
 
 #include <cstddef>
@@ -16,29 +17,6 @@
 #include "server/ToolScript.h"
 
 namespace {
-
-const std::pair<const char*, const char*> kHeadings[] = {
-    {"Summary of validation errors", "При проверке выявлены следующие ошибки:"},
-    {"Number of record level errors", "Кол-во ошибок в записях"},
-    {"Number of Blob page errors", "Кол-во ошибок в полях БЛОБ"},
-    {"Number of data page errors", "Кол-во ошибок на страницах с данными"},
-    {"Number of index page errors", "Кол-во ошибок на страницах с индексами"},
-    {"Number of pointer page errors", "Кол-во ошибок на страницах указателей"},
-    {"Number of transaction page errors", "Кол-во ошибок на страницах транзакций"},
-    {"Number of database page errors", "Кол-во ошибок на страницах базы данных"},
-    {"is not a valid database", "не является файлом базы данных"},
-    // Firebird 3 prints these beside the error counters; left in English they would stand
-    // alone in a Russian report.
-    {"Number of inventory page errors", "Кол-во ошибок на страницах учета страниц"},
-    {"Number of record level warnings", "Кол-во предупреждений в записях"},
-    {"Number of blob page warnings", "Кол-во предупреждений в полях БЛОБ"},
-    {"Number of data page warnings", "Кол-во предупреждений на страницах с данными"},
-    {"Number of index page warnings", "Кол-во предупреждений на страницах с индексами"},
-    {"Number of pointer page warnings", "Кол-во предупреждений на страницах указателей"},
-    {"Number of transaction page warnings", "Кол-во предупреждений на страницах транзакций"},
-    {"Number of database page warnings", "Кол-во предупреждений на страницах базы данных"},
-    {"Number of inventory page warnings", "Кол-во предупреждений на страницах учета страниц"},
-};
 
 const char* const kInUsePhrase = "secondary server attachments cannot validate databases";
 // The server never looked at the database: it refused the login (wrong password, no common
@@ -94,7 +72,7 @@ std::string ValidationReport(const std::string& toolOutput) {
   std::string report;
   for (const std::string& line : SplitCommandLines(toolOutput))
     report += line + "\r\n";
-  for (const auto& [phrase, heading] : kHeadings) {
+  for (const auto& [phrase, heading] : checktext::kValidationHeadings) {
     const std::size_t at = report.find(phrase);
     if (at != std::string::npos)
       report.replace(at, std::string(phrase).size(), heading);
@@ -107,8 +85,7 @@ bool ToolSaysDatabaseInUse(const std::string& toolOutput) {
 }
 
 std::string DatabaseInUseMessage() {
-  return "Невозможно выполнить проверку базы данных, т.к. в данный момент база данных "
-         "используется другим приложением";
+  return checktext::kInUse;
 }
 
 void ValidateDatabase(const std::string& databaseFile) {
@@ -124,7 +101,7 @@ void ValidateDatabase(const std::string& databaseFile) {
   RemoveOldToolLog(toolLog);
   ToolLogRemover removeToolLog(toolLog);
   const std::optional<int> exitStatus =
-      RunToolBatch(commandLine, "Выполняется проверка базы данных...", LoginEnvironment(login));
+      RunToolBatch(commandLine, checktext::kValidationCaption, LoginEnvironment(login));
   if (!os::FileExists(toolLog))
     throw Exception(ToolGaveNoResultMessage(gfix, exitStatus));
   const std::string output = os::AnsiToUtf8(os::ReadWholeFile(toolLog));
