@@ -1,10 +1,10 @@
 #include "repair/KeyRepair.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <map>
 #include <set>
 
+#include "log/DateTimeText.h"
 #include "log/HuxLogger.h"
 #include "log/SessionLog.h"
 #include "os/Exception.h"
@@ -400,12 +400,9 @@ bool AgreedBefore(const KeyRepairPlan& plan) {
          });
 }
 
+// "09.12.2026 15:52:04", as the log writes its dates.
 std::string TimeStamp() {
-  const os::LocalTime t = os::LocalTimeNow();
-  char text[32];
-  std::snprintf(text, sizeof text, "%02d.%02d.%04d %02d:%02d:%02d", t.day, t.month, t.year, t.hour,
-                t.minute, t.second);
-  return text;
+  return FormatDateTime("dd/mm/yyyy hh:nn:ss", os::LocalTimeNow());
 }
 
 // UTF-8, as isql reads it with "-ch UTF8"; written before anything in the rebuilt file changes.

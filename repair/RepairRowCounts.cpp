@@ -1,9 +1,9 @@
 #include "repair/RepairRowCounts.h"
 
-#include <cstdio>
 #include <memory>
 #include <stop_token>
 
+#include "log/DateTimeText.h"
 #include "log/HuxLogger.h"
 #include "log/SessionLog.h"
 #include "os/CodePage.h"
@@ -30,12 +30,9 @@ void Record(const std::string& text) {
   SessionLog().Write(text, llPlain);
 }
 
+// "09.12.2026 15:52:04", as the log writes its dates.
 std::string TimeStamp() {
-  const os::LocalTime t = os::LocalTimeNow();
-  char text[32];
-  std::snprintf(text, sizeof text, "%02d.%02d.%04d %02d:%02d:%02d", t.day, t.month, t.year, t.hour,
-                t.minute, t.second);
-  return text;
+  return FormatDateTime("dd/mm/yyyy hh:nn:ss", os::LocalTimeNow());
 }
 
 // The report in the system's code page, so that the plainest text viewer shows it.
