@@ -230,6 +230,8 @@ void RebuildDatabase(OperatorDialogs& dialogs, const std::string& databaseFile,
       if (!options.afterFailedRestore || !options.afterFailedRestore(backupFile, restoredFile))
         throw;
     }
+    if (options.afterRestore)
+      options.afterRestore(restoredFile);
     ProveRestoredFile(restoredFile, options.safetyCopy);
     if (options.beforeReplacement)
       options.beforeReplacement(restoredFile);

@@ -10,6 +10,9 @@ struct RebuildOptions {
   // gbak's -skip_data pattern: the rows of the matching tables are left out of the backup.
   // Empty: every row is backed up.
   std::string skipDataPattern;
+  // Runs on the restored file once the restore is complete, before the validation proves it:
+  // what it writes there is proven with the rest.
+  std::function<void(const std::string& restoredFile)> afterRestore;
   // Runs on the restored file, after the restore succeeded and right before it takes the
   // database file's place.
   std::function<void(const std::string& restoredFile)> beforeReplacement;

@@ -28,6 +28,8 @@ std::vector<TableChange> RowReport::Tables() const {
       found->second.emptied = true;
       if (auto added = placeholders_.find(name); added != placeholders_.end())
         found->second.placeholders = added->second;
+      if (auto copied = partlyCopied_.find(name); copied != partlyCopied_.end())
+        found->second.partly = copied->second;
     }
   }
   std::vector<TableChange> tables;
@@ -60,6 +62,20 @@ std::string Figure(const std::optional<std::int64_t>& rows) {
 std::string EmptiedNote(const TableChange& change) {
   if (!change.emptied)
     return "";
+  if (change.partly && change.partly->copied > 0) {
+    const PartlyCopied& partly = *change.partly;
+    return (partly.finished
+                ? Format(" (таблица читалась не полностью: перенесено записей %d, не удалось "
+                         "перенести %d",
+                         {partly.copied, partly.lost})
+                : Format(" (таблица читалась не полностью: перенесено записей %d, остальные "
+                         "прочитать не удалось",
+                         {partly.copied})) +
+           (change.placeholders > 0
+                ? Format("; добавлено записей-заглушек: %d", {change.placeholders})
+                : std::string()) +
+           ")";
+  }
   // Its figure after the repair counts nothing but those placeholders.
   if (change.placeholders > 0)
     return Format(

@@ -11,12 +11,20 @@
 
 #include "server/FbRowCounter.h"
 
+// An emptied table whose readable rows were copied back into the rebuilt file.
+struct PartlyCopied {
+  std::int64_t copied = 0;
+  std::int64_t lost = 0;  // rows that could not be read or written
+  bool finished = true;   // false: the copy gave up early, and more rows may be lost
+};
+
 struct TableChange {
   std::string table;
   std::optional<std::int64_t> before;  // nothing: could not be counted
   std::optional<std::int64_t> after;
   bool emptied = false;           // rebuilt without its rows because it could not be read
   std::int64_t placeholders = 0;  // rows added in an emptied table for rows referring to it
+  std::optional<PartlyCopied> partly = std::nullopt;
 
   // Fewer rows, or no way to know that nothing was lost.
   bool MayHaveLostRows() const;
@@ -37,6 +45,9 @@ class RowReport {
   void MarkPlaceholders(std::map<std::string, std::int64_t> rows) {
     placeholders_ = std::move(rows);
   }
+  void MarkPartlyCopied(std::map<std::string, PartlyCopied> tables) {
+    partlyCopied_ = std::move(tables);
+  }
 
   // Every table seen before or after, by name.
   std::vector<TableChange> Tables() const;
@@ -51,6 +62,7 @@ class RowReport {
   rowcount::TableRowCounts after_;
   std::vector<std::string> emptied_;
   std::map<std::string, std::int64_t> placeholders_;
+  std::map<std::string, PartlyCopied> partlyCopied_;
 };
 
 namespace rowreporttext {

@@ -3,15 +3,22 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <memory>
+#include <optional>
 
 #include "log/HuxLogger.h"
 #include "log/SessionLog.h"
 #include "os/CodePage.h"
 #include "os/Exception.h"
+#include "os/Format.h"
+#include "progress/ScopedProgressViewer.h"
 #include "repair/KeyRepair.h"
+#include "repair/ReadableRows.h"
 #include "repair/RebuildDatabase.h"
 #include "repair/RebuildOptions.h"
+#include "repair/RepairMessages.h"
 #include "repair/RepairRowCounts.h"
+#include "server/ServerLogin.h"
 
 namespace salvage {
 
@@ -41,10 +48,18 @@ std::vector<std::string> NewlyUnreadable(const rowcount::TableRowCounts& counts,
   return found;
 }
 
+// At most this many keys in a record; the rest are counted.
+constexpr std::size_t kKeysNamed = 20;
+
+void Record(const std::string& text) {
+  SessionLog().Write(text, llPlain);
+}
+
 bool OperatorAgrees(OperatorDialogs& dialogs, const std::vector<std::string>& tables,
-                    const std::string& safetyCopy, const std::vector<std::string>& referred) {
+                    const std::string& safetyCopy, const std::vector<std::string>& referred,
+                    bool partly) {
   const DialogResult answer =
-      dialogs.ShowMessage(kQuestionCaption, QuestionText(tables, safetyCopy, referred),
+      dialogs.ShowMessage(kQuestionCaption, QuestionText(tables, safetyCopy, referred, partly),
                           DialogButtons::YesNo, DialogIcon::Warning,
                           /*defaultButton=*/1);
   return answer == DialogResult::Yes;
@@ -59,6 +74,110 @@ std::vector<std::string> Referred(const std::string& databaseFile,
     SessionLog().Write("Не удалось прочитать ссылки между таблицами: " + e.Message(), llPlain);
     return {};
   }
+}
+
+fbsql::Login Login() {
+  return {LocalServerLogin()};
+}
+
+// Whether some of `tables` can be read range by range, so that the rebuild gets back what
+// of their rows can still be read.
+bool ReadableByRanges(const std::string& databaseFile, const std::vector<std::string>& tables) {
+  try {
+    fbsql::Connection db(Login(), databaseFile);
+    return std::any_of(tables.begin(), tables.end(), [&db](const std::string& table) {
+      return readablerows::KeyOf(db, table).has_value();
+    });
+  } catch (const Exception&) {
+    return false;
+  }
+}
+
+std::string KeyList(const std::string& column, const std::vector<std::string>& keys) {
+  std::string list;
+  for (std::size_t i = 0; i < keys.size() && i < kKeysNamed; ++i)
+    list += (i == 0 ? column + " = " : "; ") + keys[i];
+  if (keys.size() > kKeysNamed)
+    list += Format(kMoreKeys, {static_cast<std::int64_t>(keys.size() - kKeysNamed)});
+  return list;
+}
+
+std::string CopyRecord(const std::string& table, const readablerows::RangeKey& key,
+                       const readablerows::CopiedRows& rows) {
+  std::string text =
+      rows.finished ? Format(kCopiedRows,
+                             {table, rows.copied, static_cast<std::int64_t>(rows.lostKeys.size())})
+                    : Format(kCopiedRowsUnfinished, {table, rows.copied});
+  if (!rows.lostKeys.empty())
+    text += kLostKeys + KeyList(key.column, rows.lostKeys);
+  for (std::size_t i = 0; i < rows.refusals.size() && i < kKeysNamed; ++i)
+    text += kRefusedRow + key.column + " = " + rows.refusals[i];
+  if (!rows.error.empty())
+    text += kCopyStopped + rows.error;
+  return text;
+}
+
+// Placeholders whose keys got their real rows back are placeholders no more.
+void DropReplacedPlaceholders(KeyRepairPlan& keys, const std::string& table,
+                              const std::vector<std::string>& copiedKeys) {
+  for (auto& placeholders : keys.placeholders)
+    if (placeholders.table == table)
+      std::erase_if(placeholders.keys, [&copiedKeys](const std::string& key) {
+        return std::find(copiedKeys.begin(), copiedKeys.end(), key) != copiedKeys.end();
+      });
+  std::erase_if(keys.placeholders,
+                [](const auto& placeholders) { return placeholders.keys.empty(); });
+}
+
+// Copies into the rebuilt file what can still be read of the tables rebuilt without rows.
+// Without a client library or an attachment the tables stay as the rebuild left them.
+std::map<std::string, PartlyCopied> CopyReadableRows(const std::string& databaseFile,
+                                                     const std::string& restoredFile,
+                                                     const std::vector<std::string>& tables,
+                                                     KeyRepairPlan& keys) {
+  std::map<std::string, PartlyCopied> copied;
+  if (tables.empty())
+    return copied;
+  fbsql::Login source = Login();
+  source.noGarbageCollect = true;
+  std::unique_ptr<fbsql::Connection> target;
+  try {
+    target = std::make_unique<fbsql::Connection>(Login(), restoredFile);
+  } catch (const Exception& e) {
+    Record(kCopyFailed + e.Message());
+    return copied;
+  }
+  ScopedProgressViewer viewer(kCopyCaption, /*showPercent=*/false, /*canCancel=*/false);
+  for (const std::string& table : tables) {
+    std::optional<readablerows::RangeKey> key;
+    try {
+      key = readablerows::KeyOf(*target, table);
+    } catch (const EFirebirdError& e) {
+      Record(kCopyFailed + e.Message());
+      continue;
+    }
+    if (!key) {
+      Record(Format(kNoRangeKey, {table}));
+      continue;
+    }
+    viewer->SetString(10, table, 0, false, 0x008000, 1, 12, "");
+    readablerows::CopiedRows rows;
+    try {
+      rows = readablerows::Copy(source, databaseFile, *target, table, *key,
+                                [&viewer, &table](std::int64_t done) {
+                                  viewer->SetString(10, table + ": " + std::to_string(done), 0,
+                                                    false, 0x008000, 1, 12, "");
+                                });
+    } catch (const EFirebirdError& e) {
+      // The shop's triggers of the rebuilt file are off: it must not take the database's place.
+      Record(kCopyFailed + e.Message());
+      throw Exception(repairtext::RestoreFailedMessage());
+    }
+    Record(CopyRecord(table, *key, rows));
+    copied[table] = {rows.copied, static_cast<std::int64_t>(rows.lostKeys.size()), rows.finished};
+    DropReplacedPlaceholders(keys, table, rows.copiedKeys);
+  }
+  return copied;
 }
 
 }  // namespace
@@ -99,7 +218,7 @@ std::string SkipDataPattern(const std::vector<std::string>& tables,
 }
 
 std::string QuestionText(const std::vector<std::string>& tables, const std::string& safetyCopy,
-                         const std::vector<std::string>& referred) {
+                         const std::vector<std::string>& referred, bool partly) {
   // The marking of damaged pages may already have dropped records of other tables: the
   // question promises nothing about them beyond what the rebuild keeps.
   const bool one = tables.size() == 1;
@@ -107,7 +226,12 @@ std::string QuestionText(const std::vector<std::string>& tables, const std::stri
              one ? "Не удалось сделать резервную копию базы данных: не читается таблица\r\n"
                  : "Не удалось сделать резервную копию базы данных: не читаются таблицы\r\n") +
          Joined(tables, ", ") + "\r\n" +
-         (one ? "Базу данных можно восстановить без записей этой таблицы: она окажется пустой.\r\n"
+         (partly ? (one ? "Базу данных можно восстановить с теми записями этой таблицы, которые\r\n"
+                          "удастся прочитать; остальные ее записи будут потеряны.\r\n"
+                        : "Базу данных можно восстановить с теми записями этих таблиц, которые\r\n"
+                          "удастся прочитать; остальные их записи будут потеряны.\r\n")
+          : one
+              ? "Базу данных можно восстановить без записей этой таблицы: она окажется пустой.\r\n"
               : "Базу данных можно восстановить без записей этих таблиц: они окажутся "
                 "пустыми.\r\n") +
          "Остальные таблицы будут восстановлены с теми записями, которые\r\n"
@@ -120,8 +244,12 @@ std::string QuestionText(const std::vector<std::string>& tables, const std::stri
                                        " ссылаются другие таблицы. Чтобы их записи\r\n"
                                        "сохранились, в них будут добавлены записи-заглушки.\r\n") +
          "Поврежденная база данных останется в копии:\r\n" + safetyCopy + "\r\n" +
-         (one ? "Восстановить базу данных без записей этой таблицы?"
-              : "Восстановить базу данных без записей этих таблиц?");
+         (partly ? (one ? "Восстановить базу данных с записями этой таблицы, которые удастся "
+                          "прочитать?"
+                        : "Восстановить базу данных с записями этих таблиц, которые удастся "
+                          "прочитать?")
+          : one ? "Восстановить базу данных без записей этой таблицы?"
+                : "Восстановить базу данных без записей этих таблиц?");
 }
 
 }  // namespace salvage
@@ -135,7 +263,16 @@ void RebuildSavingWhatCan(OperatorDialogs& dialogs, const std::string& databaseF
   // The figures go to the log before the replacement, so that they are there even when the
   // operator has to put the rebuilt file in place by hand.
   KeyRepairPlan keys;
-  options.beforeReplacement = [&report, &keys](const std::string& restoredFile) {
+  const std::string& original = workFile.empty() ? databaseFile : workFile;
+  std::vector<std::string> skipped;
+  std::map<std::string, PartlyCopied> partly;
+  bool copyBack = false;  // the operator was told that readable rows come back
+  options.afterRestore = [&](const std::string& restoredFile) {
+    if (copyBack)
+      partly = salvage::CopyReadableRows(original, restoredFile, skipped, keys);
+  };
+  options.beforeReplacement = [&report, &keys, &partly](const std::string& restoredFile) {
+    report.MarkPartlyCopied(partly);
     report.SetAfter(CountRowsForRepair(restoredFile));
     std::map<std::string, std::int64_t> placeholders;
     if (keys.applied)
@@ -146,11 +283,9 @@ void RebuildSavingWhatCan(OperatorDialogs& dialogs, const std::string& databaseF
   };
   // Keys and references that no longer hold in the rebuilt file are mended there.
   // The indexes that were active are read from the database where it sits during the repair.
-  const std::string& original = workFile.empty() ? databaseFile : workFile;
   options.afterFailedRestore = [&](const std::string& backupFile, const std::string& restored) {
     return MendKeysOfRebuild(dialogs, original, backupFile, restored, safetyCopy, keys);
   };
-  std::vector<std::string> skipped;
   for (int attempt = 0;; ++attempt) {
     try {
       report.MarkEmptied(skipped);
@@ -173,7 +308,8 @@ void RebuildSavingWhatCan(OperatorDialogs& dialogs, const std::string& databaseF
       if (pattern.empty())
         throw;
       const std::vector<std::string> referred = salvage::Referred(original, tables);
-      if (!salvage::OperatorAgrees(dialogs, tables, safetyCopy, referred)) {
+      copyBack = salvage::ReadableByRanges(original, tables);
+      if (!salvage::OperatorAgrees(dialogs, tables, safetyCopy, referred, copyBack)) {
         SessionLog().Write(salvage::kSalvageRefused, llPlain);
         throw;
       }

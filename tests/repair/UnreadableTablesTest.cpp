@@ -5,6 +5,7 @@
 #include <map>
 
 #include "os/Files.h"
+#include "repair/OutOfReach.h"
 #include "repair/TableSalvage.h"
 #include "tests/repair/RepairTestCommon.h"
 #include "tests/support/DamageKit.h"
@@ -83,6 +84,49 @@ TEST(SalvageOfAReferredTable, YesKeepsEverySaleThroughPlaceholdersAndNoKeepsTheB
               std::string::npos)
         << boxes[3].text;
   }
+}
+
+// Half the records of one SALES page lose their older versions after the mend, which keeps
+// the backup and every scan of SALES from reading it whole; its other rows still read by key.
+TEST(SalvageOfAPartlyReadableTable, YesCopiesBackEveryRowThatReadsAndNamesTheRest) {
+  const auto server = Server();
+  RepairSandbox sandbox(server, "partly");
+  const std::string db = sandbox.Database();
+  testsupport::CreateTestDatabase(server, db, kRows, /*blobs=*/false);
+  SetRepairStepHook([&](const std::string& step) {
+    if (step == "rebuild")
+      testsupport::Damage(server, WorkFilePath(db), DamageKind::LostBackVersion, "SALES");
+  });
+  ScriptedDialogs dialogs;
+  dialogs.Save(sandbox.DefaultSafetyCopy())
+      .Box(DialogResult::Yes,
+           {.caption = "Внимание!",
+            .textContains = "не читается таблица\r\nSALES\r\nБазу данных можно "
+                            "восстановить с теми записями этой таблицы, которые\r\n"
+                            "удастся прочитать; остальные ее записи будут потеряны.",
+            .buttons = DialogButtons::YesNo,
+            .icon = DialogIcon::Warning,
+            .defaultButton = 1})
+      .Box(DialogResult::Ok, SuccessBox())
+      .Box(DialogResult::Ok, RowLossBox());
+  const auto error = RunRepair(sandbox, dialogs);
+  SetRepairStepHook({});
+  ASSERT_FALSE(error) << *error << "\n" << dialogs.Transcript();
+  const auto validation = testsupport::ValidateFull(server, db);
+  EXPECT_EQ(Blank(validation.err) + Blank(validation.out), "");
+  EXPECT_EQ(testsupport::QueryNumber(server, db,
+                                     "select count(*) from rdb$indices where coalesce("
+                                     "rdb$system_flag, 0) = 0 and rdb$index_inactive = 1"),
+            0);
+  // The damage spoils every other record of one page: 30 of them at this row count.
+  const std::int64_t sales = testsupport::CountRows(server, db, "SALES");
+  EXPECT_EQ(sales, kRows - 30);
+  EXPECT_EQ(testsupport::CountRows(server, db, "CUSTOMERS"), kRows);
+  EXPECT_NE(dialogs.Boxes().back().text.find(
+                "SALES: до ремонта 600, после ремонта 570 (таблица читалась не полностью: "
+                "перенесено записей 570, не удалось перенести 30)\r\n"),
+            std::string::npos)
+      << dialogs.Boxes().back().text;
 }
 
 }  // namespace
