@@ -117,16 +117,20 @@ std::string CopyRecord(const std::string& table, const readablerows::RangeKey& k
   return text;
 }
 
-// Placeholders whose keys got their real rows back are placeholders no more.
-void DropReplacedPlaceholders(KeyRepairPlan& keys, const std::string& table,
-                              const std::vector<std::string>& copiedKeys) {
+// Placeholders whose keys got their real rows back are placeholders no more; returns how
+// many.
+std::int64_t DropReplacedPlaceholders(KeyRepairPlan& keys, const std::string& table,
+                                      const std::vector<std::string>& copiedKeys) {
+  std::int64_t replaced = 0;
   for (auto& placeholders : keys.placeholders)
     if (placeholders.table == table)
-      std::erase_if(placeholders.keys, [&copiedKeys](const std::string& key) {
-        return std::find(copiedKeys.begin(), copiedKeys.end(), key) != copiedKeys.end();
-      });
+      replaced += static_cast<std::int64_t>(
+          std::erase_if(placeholders.keys, [&copiedKeys](const std::string& key) {
+            return std::find(copiedKeys.begin(), copiedKeys.end(), key) != copiedKeys.end();
+          }));
   std::erase_if(keys.placeholders,
                 [](const auto& placeholders) { return placeholders.keys.empty(); });
+  return replaced;
 }
 
 // Copies into the rebuilt file what can still be read of the tables rebuilt without rows.
@@ -173,9 +177,10 @@ std::map<std::string, PartlyCopied> CopyReadableRows(const std::string& database
       Record(kCopyFailed + e.Message());
       throw Exception(repairtext::RestoreFailedMessage());
     }
-    Record(CopyRecord(table, *key, rows));
+    const std::int64_t replaced = DropReplacedPlaceholders(keys, table, rows.copiedKeys);
+    Record(CopyRecord(table, *key, rows) +
+           (replaced > 0 ? Format(kPlaceholdersReplaced, {replaced}) : std::string()));
     copied[table] = {rows.copied, static_cast<std::int64_t>(rows.lostKeys.size()), rows.finished};
-    DropReplacedPlaceholders(keys, table, rows.copiedKeys);
   }
   return copied;
 }

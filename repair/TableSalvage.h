@@ -55,6 +55,8 @@ inline constexpr const char* kNoRangeKey =
     "Записи таблицы %s нельзя прочитать по частям: у нее нет первичного ключа из одного "
     "целочисленного поля";
 inline constexpr const char* kCopyFailed = "Не удалось перенести читаемые записи: ";
+inline constexpr const char* kPlaceholdersReplaced =
+    "\r\nЗаписи-заглушки заменены прочитанными записями: %d";
 inline constexpr const char* kCopyStopped = "\r\nПеренос прерван: ";
 
 }  // namespace salvage
