@@ -8,6 +8,7 @@
 #include "os/Exception.h"
 #include "progress/ProgressViewer.h"
 #include "progress/ScopedProgressViewer.h"
+#include "repair/TableTriggers.h"
 #include "server/ServerLogin.h"
 
 using namespace blobrepair;
@@ -178,47 +179,24 @@ void ScanTable(const fbsql::Login& login, const std::string& databaseFile, const
   }
 }
 
-std::vector<std::string> ActiveTriggers(fbsql::Connection& db,
-                                        const std::set<std::string>& tables) {
-  std::vector<std::string> triggers;
-  for (const std::string& table : tables)
-    for (const fbsql::Row& row : db.Query("select trim(rdb$trigger_name) from rdb$triggers"
-                                          " where coalesce(rdb$system_flag, 0) = 0"
-                                          " and coalesce(rdb$trigger_inactive, 0) = 0"
-                                          " and rdb$relation_name = " +
-                                          TextLiteral(table))
-                                     .rows)
-      triggers.push_back(Text(row[0]));
-  return triggers;
-}
-
-void SetTriggers(fbsql::Connection& db, const std::vector<std::string>& triggers,
-                 const char* state) {
-  for (const std::string& trigger : triggers)
-    db.Execute("alter trigger " + Identifier(trigger) + " " + state);
-  db.Commit();
-}
-
-// The shop's triggers must not see the clearing as a change of theirs (stamps, journals).
+// The fields are cleared with the tables' triggers off.
 void Clear(const fbsql::Login& login, const std::string& databaseFile,
            const std::vector<UnreadableBlob>& fields) {
   fbsql::Connection db(login, databaseFile);
   std::set<std::string> tables;
   for (const UnreadableBlob& field : fields)
     tables.insert(field.table);
-  const std::vector<std::string> triggers = ActiveTriggers(db, tables);
-  SetTriggers(db, triggers, "inactive");
+  const std::vector<std::string> triggers = tabletriggers::Suspend(db, tables);
   try {
     for (const UnreadableBlob& field : fields)
       db.Execute("update " + Identifier(field.table) + " set " + Identifier(field.column) + " = " +
                  (field.required ? "''" : "null") + " where rdb$db_key = " + field.dbKey);
     db.Commit();
   } catch (const EFirebirdError&) {
-    db.Rollback();
-    SetTriggers(db, triggers, "active");
+    tabletriggers::Resume(db, triggers);
     throw;
   }
-  SetTriggers(db, triggers, "active");
+  tabletriggers::Resume(db, triggers);
 }
 
 }  // namespace
