@@ -27,9 +27,13 @@ TEST(RowReport, NamesTablesWithFewerRowsOrUnknownFiguresAndNothingElse) {
                            {"UNREAD", std::nullopt, "page 7 is of wrong type"},
                            {"GONE", 5, {}}}));
   report.SetAfter(
-      Counts({{"SAME", 10, {}}, {"FEWER", 9, {}}, {"MORE", 11, {}}, {"UNREAD", 0, {}}}));
+      Counts({{"SAME", 10, {}}, {"FEWER", 9, {}}, {"MORE", 11, {}}, {"UNREAD", 4, {}}}));
   report.MarkEmptied({"UNREAD"});
+  report.MarkPartlyCopied({{"UNREAD", PartlyCopied{4, 1, /*finished=*/false}}});
   EXPECT_EQ(Names(report.Losses()), (std::vector<std::string>{"FEWER", "GONE", "UNREAD"}));
+  EXPECT_EQ(rowreporttext::Record(report.Losses().back()),
+            "Таблица UNREAD: записей до ремонта не удалось подсчитать, после ремонта 4 (таблица "
+            "читалась не полностью: перенесено записей 4, остальные прочитать не удалось)");
   EXPECT_EQ(Names(report.Tables()),
             (std::vector<std::string>{"FEWER", "GONE", "MORE", "SAME", "UNREAD"}));
 }
