@@ -24,33 +24,6 @@ std::string Text(const fbsql::Value& value) {
   return value.text.value_or("");
 }
 
-// A literal holds at most 16,383 characters under a UTF8 attachment (65,535 bytes); a longer
-// value (a description, a picture) is put together on the server as a blob from pieces.
-constexpr std::size_t kTextPiece = 16000;
-constexpr std::size_t kBinaryPiece = 32000;
-
-std::string ValueLiteral(const fbsql::Value& value) {
-  const std::size_t most = value.binary ? kBinaryPiece : kTextPiece;
-  if (!value.text || value.text->size() <= most)
-    return fbsql::Literal(value);
-  const std::string& text = *value.text;
-  std::string sql;
-  for (std::size_t at = 0; at < text.size();) {
-    std::size_t length = std::min(most, text.size() - at);
-    // UTF-8 characters stay whole.
-    while (!value.binary && at + length < text.size() &&
-           (static_cast<unsigned char>(text[at + length]) & 0xC0) == 0x80)
-      --length;
-    const std::string piece = fbsql::Literal(fbsql::Value{text.substr(at, length), value.binary});
-    sql += at == 0 ? "cast(" + piece +
-                         (value.binary ? " as blob sub_type binary)"
-                                       : " as blob sub_type text character set UTF8)")
-                   : " || " + piece;
-    at += length;
-  }
-  return sql;
-}
-
 std::string TextLiteral(const std::string& text) {
   return fbsql::Literal(fbsql::Value{text, false});
 }
@@ -219,7 +192,7 @@ class TableCopy {
     for (const fbsql::Row& row : page.rows) {
       std::string values;
       for (std::size_t i = 0; i < row.size(); ++i)
-        values += (i == 0 ? "" : ", ") + ValueLiteral(row[i]);
+        values += (i == 0 ? "" : ", ") + fbsql::Literal(row[i]);
       try {
         target_.Execute(insert_ + values + ") matching (" + Identifier(key_.column) + ")");
         ++result.copied;

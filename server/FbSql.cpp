@@ -2,6 +2,7 @@
 
 #include <firebird/Interface.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "server/FbClient.h"
@@ -240,22 +241,52 @@ std::string Identifier(const std::string& name) {
   return quoted + "\"";
 }
 
-std::string Literal(const Value& value) {
-  if (!value.text)
-    return "NULL";
-  if (value.binary) {
+namespace {
+
+// A literal holds at most 16,383 characters under a UTF8 attachment (65,535 bytes).
+constexpr std::size_t kTextPiece = 16000;
+constexpr std::size_t kBinaryPiece = 32000;
+
+std::string ShortLiteral(const std::string& text, bool binary) {
+  if (binary) {
     static const char kHex[] = "0123456789ABCDEF";
     std::string hex = "x'";
-    for (unsigned char c : *value.text) {
+    for (unsigned char c : text) {
       hex += kHex[c >> 4];
       hex += kHex[c & 15];
     }
     return hex + "'";
   }
   std::string quoted = "'";
-  for (char c : *value.text)
+  for (char c : text)
     quoted += c == '\'' ? std::string("''") : std::string(1, c);
   return quoted + "'";
+}
+
+}  // namespace
+
+std::string Literal(const Value& value) {
+  if (!value.text)
+    return "NULL";
+  const std::string& text = *value.text;
+  const std::size_t most = value.binary ? kBinaryPiece : kTextPiece;
+  if (text.size() <= most)
+    return ShortLiteral(text, value.binary);
+  // A longer value (a description, a picture) is put together on the server as a blob.
+  std::string sql;
+  for (std::size_t at = 0; at < text.size();) {
+    std::size_t length = std::min(most, text.size() - at);
+    while (!value.binary && at + length < text.size() &&
+           (static_cast<unsigned char>(text[at + length]) & 0xC0) == 0x80)
+      --length;  // UTF-8 characters stay whole
+    const std::string piece = ShortLiteral(text.substr(at, length), value.binary);
+    sql += at == 0 ? "cast(" + piece +
+                         (value.binary ? " as blob sub_type binary)"
+                                       : " as blob sub_type text character set UTF8)")
+                   : " || " + piece;
+    at += length;
+  }
+  return sql;
 }
 
 }  // namespace fbsql

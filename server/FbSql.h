@@ -58,7 +58,8 @@ class Connection {
 
 // "NAME" with inner double quotes doubled.
 std::string Identifier(const std::string& name);
-// 'text' with inner quotes doubled; NULL for nothing; x'..' for binary values.
+// 'text' with inner quotes doubled; NULL for nothing; x'..' for binary values. A value too
+// long for one literal is a blob joined from pieces on the server.
 std::string Literal(const Value& value);
 
 }  // namespace fbsql
