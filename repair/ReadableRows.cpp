@@ -15,9 +15,10 @@ namespace readablerows {
 namespace {
 
 constexpr std::size_t kPageRows = 500;
-// Keys that fail one after another with no readable row between them: the table's pages are
-// gone, not a few of its records, and narrowing key by key would only cost the operator time.
-constexpr int kMostLostInARow = 20;
+// Keys that fail before any row could be read: the table's pages are gone, not a few of its
+// records, and narrowing key by key would only cost the operator time. A run of lost keys
+// after readable rows goes on to the end, up to the most lost keys any copy looks for.
+constexpr std::size_t kMostLostBeforeAnyRow = 20;
 constexpr std::size_t kMostLost = 1000;
 
 std::string Text(const fbsql::Value& value) {
@@ -95,7 +96,8 @@ class TableCopy {
         return;
       }
       result.lostKeys.push_back(std::to_string(stop.key));
-      if (++lostInARow_ >= kMostLostInARow || result.lostKeys.size() >= kMostLost) {
+      if ((result.copied == 0 && result.lostKeys.size() >= kMostLostBeforeAnyRow) ||
+          result.lostKeys.size() >= kMostLost) {
         result.finished = stop.key == key_.most;
         return;
       }
@@ -129,8 +131,6 @@ class TableCopy {
         return lost;
       }
       Write(*page, result);
-      if (!page->rows.empty())
-        lostInARow_ = 0;
       if (progress)
         progress(result.copied);
       if (page->rows.size() < kPageRows)
@@ -209,7 +209,6 @@ class TableCopy {
   fbsql::Connection& target_;
   std::string table_;
   RangeKey key_;
-  int lostInARow_ = 0;
   std::size_t columnCount_ = 0;
   std::size_t keyIndex_ = 0;
   std::string select_;
