@@ -9,11 +9,13 @@
 
 #include "os/Files.h"
 #include "repair/KeyRepair.h"
+#include "server/FbSql.h"
 #include "server/FixedPaths.h"
 #include "tests/repair/RepairSandbox.h"
 #include "tests/repair/RepairTestCommon.h"
 #include "tests/support/DamageKit.h"
 #include "tests/support/TestDatabase.h"
+#include "tests/support/TestFiles.h"
 #include "tests/support/ToolRun.h"
 
 using namespace repairtest;
@@ -143,6 +145,34 @@ TEST_P(KeyRepair, NoGivesTodaysEndingAndLeavesTheDatabase) {
   EXPECT_NE(std::find(records.begin(), records.end(),
                       "Исправление ключей и ссылок между таблицами отклонено пользователем"),
             records.end());
+}
+
+// A shop's table has Russian names and long descriptions: the set-aside file must still run.
+TEST(SetAsideFile, RunsBackCyrillicNamesAndValuesLongerThanOneLiteral) {
+  const auto server = Server();
+  RepairSandbox sandbox(server, "set-aside-cyrillic");
+  const std::string db = sandbox.Database();
+  testsupport::CreateTestDatabase(server, db, 0, /*blobs=*/false,
+                                  testsupport::TestTables::WithCyrillicTable);
+  std::string description;  // 20 characters a time, over three literals' worth
+  std::int64_t characters = 0;
+  for (; description.size() < 50000; characters += 20)
+    description += "Описание товара 'К' ";
+  KeyRepairPlan plan;
+  plan.setAside.push_back(
+      {"ТОВАРЫ",
+       {"КОД", "НАИМЕНОВАНИЕ", "ОПИСАНИЕ"},
+       {{"1", fbsql::Literal({"Товар 1", false}), fbsql::Literal({description, false})}}});
+  const std::string file = sandbox.DataDir() + "/ОТЛОЖЕННЫЕ.sql";
+  ASSERT_TRUE(testsupport::PutFile(file, keyrepair::SetAsideFileText(plan, "01.01.2026 00:00")));
+  const auto back = testsupport::RunTool(testsupport::IsqlPath(),
+                                         {"-q", "-b", "-ch", "UTF8", "-user", "SYSDBA", "-password",
+                                          server.password, "-i", file, server.Address(db)});
+  EXPECT_EQ(back.exitCode, 0) << back.err << back.out;
+  EXPECT_EQ(testsupport::QueryNumber(server, db,
+                                     "select char_length(\"ОПИСАНИЕ\") from \"ТОВАРЫ\" "
+                                     "where \"НАИМЕНОВАНИЕ\" = 'Товар 1'"),
+            characters);
 }
 
 INSTANTIATE_TEST_SUITE_P(Damage, KeyRepair,
