@@ -4,9 +4,14 @@
 
 #include <string>
 
+#include "server/ServerLogin.h"
+
 namespace Firebird {
+class IAttachment;
+class IMaster;
 class IStatus;
 class IUtil;
+class ThrowStatusWrapper;
 }  // namespace Firebird
 
 namespace fbclient {
@@ -14,6 +19,14 @@ namespace fbclient {
 // The library's own text for a failed status, its lines joined with CR LF, without trailing
 // line breaks or blanks.
 std::string StatusText(Firebird::IUtil* util, Firebird::IStatus* status);
+
+// Attaches to `databaseFile` on the server of `login` the way the program reads: names and
+// texts in UTF-8, and the database's connect triggers off (they may write, refuse us or fail
+// on the damage). `noGarbageCollect`: reading a damaged database must not set the server to
+// clean up record versions on its damaged pages. Throws FbException.
+Firebird::IAttachment* Attach(Firebird::IMaster* master, Firebird::ThrowStatusWrapper* status,
+                              const ServerLogin& login, const std::string& databaseFile,
+                              bool noGarbageCollect);
 
 // Holds an interface and calls `release()` (reference-counted interfaces: provider,
 // attachment, transaction, cursor, metadata) or `dispose()` (parameter block builders, status)

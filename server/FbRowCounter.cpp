@@ -57,26 +57,13 @@ class Reader {
  public:
   Reader(IMaster* master, const Login& login, const std::string& databaseFile)
       : master_(master), util_(master->getUtilInterface()), status_(master->getStatus()) {
-    Held<IProvider> provider(master->getDispatcher());
-    IXpbBuilder* dpb = util_->getXpbBuilder(&status_, IXpbBuilder::DPB, nullptr, 0);
     try {
-      dpb->insertString(&status_, isc_dpb_user_name, login.userName.c_str());
-      dpb->insertString(&status_, isc_dpb_password, login.password.c_str());
-      dpb->insertString(&status_, isc_dpb_lc_ctype, "UTF8");
-      dpb->insertTag(&status_, isc_dpb_utf8_filename);
-      // Reading must not set the server to clean up record versions on damaged pages.
-      dpb->insertTag(&status_, isc_dpb_no_garbage_collect);
-      // A database's own connect triggers may write, refuse us or fail on the damage.
-      dpb->insertInt(&status_, isc_dpb_no_db_triggers, 1);
-      const std::string name = login.host + "/" + std::to_string(login.port) + ":" + databaseFile;
-      attachment_ = provider->attachDatabase(&status_, name.c_str(), dpb->getBufferLength(&status_),
-                                             dpb->getBuffer(&status_));
+      attachment_ = fbclient::Attach(master, &status_, login, databaseFile,
+                                     /*noGarbageCollect=*/true);
     } catch (...) {
-      dpb->dispose();
       status_.dispose();  // the destructor will not run
       throw;
     }
-    dpb->dispose();
   }
   ~Reader() {
     if (attachment_ != nullptr) {

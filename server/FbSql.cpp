@@ -170,30 +170,12 @@ struct Connection::Impl {
 
 Connection::Connection(const Login& login, const std::string& databaseFile) {
   auto impl = std::make_unique<Impl>(fbclient::Master());
-  IXpbBuilder* dpb = nullptr;
-  Firebird::IProvider* provider = impl->master->getDispatcher();
   try {
-    dpb = impl->util->getXpbBuilder(&impl->status, IXpbBuilder::DPB, nullptr, 0);
-    dpb->insertString(&impl->status, isc_dpb_user_name, login.userName.c_str());
-    dpb->insertString(&impl->status, isc_dpb_password, login.password.c_str());
-    dpb->insertString(&impl->status, isc_dpb_lc_ctype, "UTF8");
-    dpb->insertTag(&impl->status, isc_dpb_utf8_filename);
-    // A database's own connect triggers may write, refuse us or fail on the damage.
-    dpb->insertInt(&impl->status, isc_dpb_no_db_triggers, 1);
-    if (login.noGarbageCollect)
-      dpb->insertTag(&impl->status, isc_dpb_no_garbage_collect);
-    const std::string name = login.host + "/" + std::to_string(login.port) + ":" + databaseFile;
     impl->attachment =
-        provider->attachDatabase(&impl->status, name.c_str(), dpb->getBufferLength(&impl->status),
-                                 dpb->getBuffer(&impl->status));
+        fbclient::Attach(impl->master, &impl->status, login, databaseFile, login.noGarbageCollect);
   } catch (const FbException& e) {
-    if (dpb != nullptr)
-      dpb->dispose();
-    provider->release();
     impl->Raise(e);
   }
-  dpb->dispose();
-  provider->release();
   impl_ = std::move(impl);
 }
 
