@@ -56,14 +56,13 @@ struct FbRestoreService::Session {
   // Builds a parameter block with `fill`, then hands its bytes to `use`.
   template <typename Fill, typename Use>
   void WithBlock(unsigned kind, Fill fill, Use use) {
-    IXpbBuilder* builder = util->getXpbBuilder(&status, kind, nullptr, 0);
+    fbclient::Disposed<IXpbBuilder> builder(util->getXpbBuilder(&status, kind, nullptr, 0));
     RaiseIfFailed();
-    fill(builder);
+    fill(builder.Get());
     const unsigned length = builder->getBufferLength(&status);
     const unsigned char* bytes = builder->getBuffer(&status);
     if (!Failed(status))
       use(length, bytes);
-    builder->dispose();
     RaiseIfFailed();
   }
 };
