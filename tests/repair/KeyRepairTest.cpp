@@ -92,14 +92,7 @@ TEST_P(KeyRepair, YesEndsWithAWorkingDatabaseThatKeepsEveryReferringRow) {
   const auto error = RunRepair(sandbox, dialogs);
   ASSERT_FALSE(error) << *error << "\n" << dialogs.Transcript();
 
-  const auto validation = testsupport::ValidateFull(server_, db);
-  EXPECT_EQ(Blank(validation.err) + Blank(validation.out), "");
-  EXPECT_EQ(testsupport::QueryNumber(server_, db,
-                                     "select count(*) from rdb$indices where "
-                                     "coalesce(rdb$system_flag, 0) = 0 and rdb$index_inactive = 1"),
-            0)
-      << "an index was left inactive";
-  EXPECT_EQ(testsupport::QueryNumber(server_, db, "select mon$shutdown_mode from mon$database"), 0);
+  ExpectWorkingDatabase(server_, db);
   EXPECT_EQ(testsupport::CountRows(server_, db, "SALES"), kRows) << "referring rows were lost";
   const auto placeholders = testsupport::QueryNumber(
       server_, db, "select count(*) from CUSTOMERS where NAME = 'Восстановлено при ремонте'");

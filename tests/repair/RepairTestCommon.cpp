@@ -1,9 +1,12 @@
 #include "tests/repair/RepairTestCommon.h"
 
+#include <gtest/gtest.h>
+
 #include <stdexcept>
 
 #include "os/Exception.h"
 #include "repair/RepairWorkflow.h"
+#include "tests/support/TestDatabase.h"
 
 namespace repairtest {
 
@@ -16,6 +19,17 @@ testsupport::FbTestServer Server() {
 
 std::string Blank(const std::string& text) {
   return text.find_first_not_of(" \t\r\n") == std::string::npos ? "" : text;
+}
+
+void ExpectWorkingDatabase(const testsupport::FbTestServer& server, const std::string& db) {
+  const auto validation = testsupport::ValidateFull(server, db);
+  EXPECT_EQ(Blank(validation.err) + Blank(validation.out), "");
+  EXPECT_EQ(testsupport::QueryNumber(server, db,
+                                     "select count(*) from rdb$indices where coalesce("
+                                     "rdb$system_flag, 0) = 0 and rdb$index_inactive = 1"),
+            0)
+      << "an index was left inactive";
+  EXPECT_EQ(testsupport::QueryNumber(server, db, "select mon$shutdown_mode from mon$database"), 0);
 }
 
 std::optional<std::string> RunRepairOn(const std::string& databaseFile, ScriptedDialogs& dialogs) {

@@ -18,6 +18,10 @@ testsupport::FbTestServer Server();
 // "" for text of nothing but white space, else the text itself.
 std::string Blank(const std::string& text);
 
+// The repaired file validates clean, with every index of the shop active and the database
+// online: the repair ended in a database the tills can use.
+void ExpectWorkingDatabase(const testsupport::FbTestServer& server, const std::string& db);
+
 // Runs the repair on the sandbox's database; the message of the error that left it, if any.
 std::optional<std::string> RunRepair(const RepairSandbox& sandbox, ScriptedDialogs& dialogs);
 // The same, with the file field answering `databaseFile`.
