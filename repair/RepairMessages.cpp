@@ -98,7 +98,8 @@ std::string UnfinishedRepairQuestion(const UnfinishedRepair& earlier) {
   std::string text = "Предыдущий ремонт этой базы данных не был завершен.\r\n";
   if (!earlier.safetyCopy.empty())
     text += "Копия, сделанная перед ним, хранит базу данных до ремонта:\r\n" + earlier.safetyCopy +
-            "\r\nНе удаляйте эту копию.\r\n";
+            "\r\n"
+            "Не удаляйте эту копию.\r\n";
   return text + "Продолжить ремонт?";
 }
 
@@ -206,7 +207,8 @@ std::string KeyReport(const KeyRepairPlan& plan) {
     text += s.table + ": отложено записей: " + std::to_string(s.rows.size()) + "\r\n";
   if (!plan.placeholders.empty())
     text += std::string("Записи-заглушки отмечены текстом \"") + kPlaceholderMarker +
-            "\",\r\nих данные нужно ввести заново.\r\n";
+            "\",\r\n"
+            "их данные нужно ввести заново.\r\n";
   if (!plan.setAside.empty())
     text += "Отложенные записи сохранены в файле:\r\n" + plan.file;
   while (text.ends_with("\r\n"))
