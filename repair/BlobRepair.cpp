@@ -8,16 +8,16 @@
 #include "os/Exception.h"
 #include "progress/ProgressViewer.h"
 #include "progress/ScopedProgressViewer.h"
+#include "repair/RepairMessages.h"
 #include "repair/TableTriggers.h"
 #include "server/ServerLogin.h"
 
-using namespace blobrepair;
+using namespace repairtext;
 using fbsql::Identifier;
 using fbsql::Literal;
 
 namespace {
 
-constexpr std::size_t kFieldsShown = 20;
 // A poisoned attachment costs a fresh one and a new pass over the table's rows; more rounds
 // than this is damage that clearing a few fields does not mend.
 constexpr int kMostRounds = 200;
@@ -222,64 +222,34 @@ std::vector<UnreadableBlob> ClearUnreadableBlobs(OperatorDialogs& dialogs,
   login.noGarbageCollect = true;
   std::vector<UnreadableBlob> fields;
   try {
-    ScopedProgressViewer viewer(kSearchCaption, /*showPercent=*/false, /*canCancel=*/false);
+    ScopedProgressViewer viewer(kBlobSearchCaption, /*showPercent=*/false, /*canCancel=*/false);
     fields = FindUnreadableBlobs(login, databaseFile, [&viewer](const std::string& table) {
       viewer->SetString(10, table, 0, false, 0x008000, 1, 12, "");
     });
   } catch (const Exception& e) {
-    Record(kSearchFailed + e.Message());
+    Record(kBlobSearchFailed + e.Message());
     return {};
   }
   if (fields.empty())
     return {};
-  Record(kFound + FieldLines(fields, fields.size()));
-  if (dialogs.ShowMessage(kCaption, QuestionText(fields, safetyCopy), DialogButtons::YesNo,
+  Record(kBlobsFound + BlobFieldLines(fields, fields.size()));
+  if (dialogs.ShowMessage(kBlobCaption, BlobQuestion(fields, safetyCopy), DialogButtons::YesNo,
                           DialogIcon::Warning, /*defaultButton=*/1) != DialogResult::Yes) {
-    Record(kRefused);
+    Record(kBlobsRefused);
     return {};
   }
   try {
     Clear(login, databaseFile, fields);
   } catch (const Exception& e) {
-    Record(kClearFailed + e.Message());
+    Record(kBlobClearFailed + e.Message());
     return {};
   }
-  Record(kCleared + FieldLines(fields, fields.size()));
+  Record(kBlobsCleared + BlobFieldLines(fields, fields.size()));
   return fields;
 }
 
 void ReportClearedBlobs(OperatorDialogs& dialogs, const std::vector<UnreadableBlob>& cleared) {
   if (!cleared.empty())
-    dialogs.ShowMessage(kCaption, ReportText(cleared), DialogButtons::Ok, DialogIcon::Information);
+    dialogs.ShowMessage(kBlobCaption, BlobReport(cleared), DialogButtons::Ok,
+                        DialogIcon::Information);
 }
-
-namespace blobrepair {
-
-std::string FieldLines(const std::vector<UnreadableBlob>& fields, std::size_t shown) {
-  std::string text;
-  for (std::size_t i = 0; i < fields.size() && i < shown; ++i)
-    text += "Таблица " + fields[i].table + ", запись " + fields[i].key + ", поле " +
-            fields[i].column + "\r\n";
-  if (fields.size() > shown)
-    text += "и еще полей: " + std::to_string(fields.size() - shown) + "\r\n";
-  return text;
-}
-
-std::string QuestionText(const std::vector<UnreadableBlob>& fields, const std::string& safetyCopy) {
-  return "Не удалось сделать резервную копию базы данных: в некоторых записях\r\n"
-         "не читаются поля с большими данными (BLOB):\r\n" +
-         FieldLines(fields, kFieldsShown) +
-         "Эти поля можно очистить: записи останутся в базе данных,\r\n"
-         "но без данных этих полей.\r\n"
-         "Поврежденная база данных останется в копии:\r\n" +
-         safetyCopy +
-         "\r\n"
-         "Очистить эти поля и восстановить базу данных?";
-}
-
-std::string ReportText(const std::vector<UnreadableBlob>& fields) {
-  return "При ремонте программа очистила поля, которые не читались:\r\n" +
-         FieldLines(fields, kFieldsShown) + "Данные этих полей нужно ввести заново.";
-}
-
-}  // namespace blobrepair

@@ -36,23 +36,3 @@ std::vector<UnreadableBlob> ClearUnreadableBlobs(OperatorDialogs& dialogs,
 
 // After the replacement: the box that names the cleared fields (nothing when none).
 void ReportClearedBlobs(OperatorDialogs& dialogs, const std::vector<UnreadableBlob>& cleared);
-
-namespace blobrepair {
-
-// "Таблица SALES, запись ID = 15, поле RECEIPT", one a line; at most `shown` lines and a
-// line with the number of the others.
-std::string FieldLines(const std::vector<UnreadableBlob>& fields, std::size_t shown);
-std::string QuestionText(const std::vector<UnreadableBlob>& fields, const std::string& safetyCopy);
-std::string ReportText(const std::vector<UnreadableBlob>& fields);
-
-inline constexpr const char* kCaption = "Внимание!";
-inline constexpr const char* kSearchCaption = "Поиск нечитаемых полей в записях...";
-// Session log records; a search that finds nothing writes none, so a backup that stops for
-// another reason reads as before.
-inline constexpr const char* kSearchFailed = "Не удалось найти нечитаемые поля в записях: ";
-inline constexpr const char* kFound = "Не читаются поля записей:\r\n";
-inline constexpr const char* kRefused = "Очистка нечитаемых полей отклонена пользователем";
-inline constexpr const char* kClearFailed = "Не удалось очистить нечитаемые поля: ";
-inline constexpr const char* kCleared = "Очищены нечитаемые поля записей:\r\n";
-
-}  // namespace blobrepair

@@ -78,11 +78,3 @@ std::optional<UnfinishedRepair> FindUnfinishedRepairInSessionLog(const std::stri
     return std::nullopt;
   }
 }
-
-std::string UnfinishedRepairQuestion(const UnfinishedRepair& earlier) {
-  std::string text = "Предыдущий ремонт этой базы данных не был завершен.\r\n";
-  if (!earlier.safetyCopy.empty())
-    text += "Копия, сделанная перед ним, хранит базу данных до ремонта:\r\n" + earlier.safetyCopy +
-            "\r\nНе удаляйте эту копию.\r\n";
-  return text + "Продолжить ремонт?";
-}

@@ -16,6 +16,3 @@ std::optional<UnfinishedRepair> FindUnfinishedRepair(const std::string& logText,
                                                      const std::string& databaseFile);
 // The same, from the program's session log file; nothing when it cannot be read.
 std::optional<UnfinishedRepair> FindUnfinishedRepairInSessionLog(const std::string& databaseFile);
-
-// The Yes/No question asked before going on (default No).
-std::string UnfinishedRepairQuestion(const UnfinishedRepair& earlier);

@@ -7,16 +7,11 @@
 #include "os/DiskSpace.h"
 #include "os/Exception.h"
 #include "os/Files.h"
-#include "os/Format.h"
+#include "repair/RepairMessages.h"
+
+using namespace repairtext;
 
 namespace {
-
-std::string SizeText(std::uint64_t bytes) {
-  constexpr std::uint64_t kKb = 1024, kMb = 1024 * 1024;
-  if (bytes < 10 * kMb)
-    return std::to_string((bytes + kKb - 1) / kKb) + " КБ";
-  return std::to_string((bytes + kMb - 1) / kMb) + " МБ";
-}
 
 std::string FolderOf(const std::string& file) {
   const std::string folder = os::ExtractFileDir(file);
@@ -43,11 +38,7 @@ void EnsureRoomForRepair(const std::string& databaseFile, const std::string& saf
   need(FolderOf(databaseFile), 2 * bytes);
   for (const auto& [volume, room] : volumes) {
     if (room.first > room.second) {
-      throw Exception(
-          Format("Недостаточно места на диске \"%s\" для ремонта базы данных:\r\n"
-                 "нужно %s, свободно %s.\r\n"
-                 "Освободите место на диске или сохраните копию базы данных на другой диск.",
-                 {volume, SizeText(room.first), SizeText(room.second)}));
+      throw Exception(NoRoomMessage(volume, room.first, room.second));
     }
   }
 }

@@ -10,6 +10,7 @@
 #include "os/Exception.h"
 #include "os/File.h"
 #include "os/Files.h"
+#include "os/Format.h"
 #include "os/SystemError.h"
 #include "os/Time.h"
 #include "progress/ProgressViewer.h"
@@ -26,12 +27,10 @@ namespace {
 using fbsql::Identifier;
 using fbsql::Literal;
 
-constexpr char kMarker[] = "Восстановлено при ремонте";
 constexpr char kRowKey[] = "VELMAR$KEY";
 constexpr char kRowNumber[] = "VELMAR$N";
 // Each round follows references one step further; real chains are far shorter.
 constexpr int kMostRounds = 20;
-constexpr std::size_t kKeysShown = 20;
 
 void Record(const std::string& text) {
   SessionLog().Write(text, llPlain);
@@ -216,8 +215,7 @@ class Mender {
       db_.Execute("insert into " + Identifier(table) + " (" + Joined(names, ", ") + ") values (" +
                   Joined(values, ", ") + ")");
     } catch (const EFirebirdError& e) {
-      Record("Не удалось добавить запись-заглушку в таблицу " + table + " (" + keyText +
-             "): " + e.Message());
+      Record(Format(repairtext::kPlaceholderFailed, {table, keyText, e.Message()}));
       return false;
     }
     Placeholders(table).keys.push_back(Joined(shown, ", "));
@@ -234,7 +232,7 @@ class Mender {
         return SqlText(unique ? key.substr(0, static_cast<std::size_t>(column.length))
                               : keyrepair::MarkerText(column.length));
       case 261:  // BLOB
-        return SqlText(kMarker);
+        return SqlText(repairtext::kPlaceholderMarker);
       case 12:
         return "current_date";
       case 13:
@@ -330,8 +328,7 @@ bool RestoreWithoutIndexes(const fbsql::Login& login, const std::string& backupF
       lines += *line + "\r\n";
     }
   } catch (const EFirebirdError& e) {
-    Record("Не удалось восстановить базу данных с неактивными индексами:\r\n" + lines +
-           e.Message());
+    Record(repairtext::kNoIndexRestoreFailed + lines + e.Message());
     return false;
   }
   return true;
@@ -379,15 +376,14 @@ void ExpectOnlyListedChanges(fbsql::Connection& db,
     expected[s.table] -= static_cast<std::int64_t>(s.rows.size());
   for (const auto& [table, rows] : TableCounts(db)) {
     if (rows != expected[table]) {
-      Record("Исправление ключей изменило бы другие записи таблицы " + table + ": записей " +
-             std::to_string(rows) + " вместо " + std::to_string(expected[table]));
+      Record(Format(repairtext::kOtherRowsChanged, {table, rows, expected[table]}));
       throw Exception(repairtext::RestoreFailedMessage());
     }
   }
 }
 
 bool Agrees(OperatorDialogs& dialogs, const KeyRepairPlan& plan, const std::string& safetyCopy) {
-  return dialogs.ShowMessage(keyrepair::kCaption, keyrepair::QuestionText(plan, safetyCopy),
+  return dialogs.ShowMessage(repairtext::kKeyCaption, repairtext::KeyQuestion(plan, safetyCopy),
                              DialogButtons::YesNo, DialogIcon::Warning,
                              /*defaultButton=*/1) == DialogResult::Yes;
 }
@@ -417,10 +413,10 @@ void WriteSetAsideFile(const KeyRepairPlan& plan) {
     file->Write(text.data(), text.size());
     file->Close();
   } catch (const Exception& e) {
-    Record("Не удалось записать файл отложенных записей " + plan.file + ": " + e.Message());
+    Record(Format(repairtext::kSetAsideNotWritten, {plan.file, e.Message()}));
     throw Exception(repairtext::RestoreFailedMessage());
   }
-  Record("Отложенные записи сохранены в файле: " + plan.file);
+  Record(repairtext::kSetAsideWritten + plan.file);
 }
 
 void ActivateIndexes(fbsql::Connection& db, const std::vector<std::string>& indexes) {
@@ -429,7 +425,7 @@ void ActivateIndexes(fbsql::Connection& db, const std::vector<std::string>& inde
       db.Execute("alter index " + Identifier(index) + " active");
       db.Commit();
     } catch (const EFirebirdError& e) {
-      Record("Не удалось активировать индекс " + index + ": " + e.Message());
+      Record(Format(repairtext::kIndexNotActivated, {index, e.Message()}));
       db.Rollback();
       throw Exception(repairtext::RestoreFailedMessage());
     }
@@ -450,13 +446,13 @@ bool OnlyKeysFailed(const std::string& text) {
 }
 
 std::string SetAsideFilePath(const std::string& safetyCopy) {
-  return os::ChangeFileExt(safetyCopy, "_отложенные_записи.sql");
+  return os::ChangeFileExt(safetyCopy, repairtext::kSetAsideSuffix);
 }
 
 std::string MarkerText(int characters) {
   std::string text;
   int count = 0;
-  for (const char* c = kMarker; *c != '\0'; ++c) {
+  for (const char* c = repairtext::kPlaceholderMarker; *c != '\0'; ++c) {
     const bool starts = (static_cast<unsigned char>(*c) & 0xC0) != 0x80;
     if (starts && ++count > characters)
       break;
@@ -465,49 +461,10 @@ std::string MarkerText(int characters) {
   return text;
 }
 
-std::string QuestionText(const KeyRepairPlan& plan, const std::string& safetyCopy) {
-  std::string text =
-      "Восстановление базы данных остановилось: в ней нарушены ключи\r\n"
-      "или ссылки между таблицами. Программа может закончить ремонт так:\r\n";
-  for (const auto& p : plan.placeholders)
-    text +=
-        p.table + ": будут добавлены записи-заглушки (" + std::to_string(p.keys.size()) + ")\r\n";
-  for (const auto& s : plan.setAside)
-    text += s.table + ": будут отложены записи (" + std::to_string(s.rows.size()) + ")\r\n";
-  if (!plan.setAside.empty())
-    text += "Отложенные записи будут сохранены в файл:\r\n" + plan.file + "\r\n";
-  return text + "Поврежденная база данных останется в копии:\r\n" + safetyCopy +
-         "\r\n"
-         "Закончить ремонт таким образом?";
-}
-
-std::string ReportText(const KeyRepairPlan& plan) {
-  std::string text = "При ремонте программа изменила данные:\r\n";
-  for (const auto& p : plan.placeholders) {
-    std::vector<std::string> keys(p.keys.begin(),
-                                  p.keys.begin() + std::min(p.keys.size(), kKeysShown));
-    text +=
-        p.table + ": добавлены записи-заглушки с ключами " + Joined(keys, "; ") +
-        (p.keys.size() > kKeysShown ? " и еще " + std::to_string(p.keys.size() - kKeysShown) : "") +
-        "\r\n";
-  }
-  for (const auto& s : plan.setAside)
-    text += s.table + ": отложено записей: " + std::to_string(s.rows.size()) + "\r\n";
-  if (!plan.placeholders.empty())
-    text += std::string("Записи-заглушки отмечены текстом \"") + kMarker +
-            "\",\r\nих данные нужно ввести заново.\r\n";
-  if (!plan.setAside.empty())
-    text += "Отложенные записи сохранены в файле:\r\n" + plan.file;
-  while (text.ends_with("\r\n"))
-    text.resize(text.size() - 2);
-  return text;
-}
-
 std::string SetAsideFileText(const KeyRepairPlan& plan, const std::string& timeStamp) {
-  std::string text = "-- Записи, отложенные при ремонте базы данных " + timeStamp +
-                     "\r\n-- Выполнить: isql -ch UTF8 -i <этот файл> <база данных>\r\n";
+  std::string text = Format(repairtext::kSetAsideFileHead, {timeStamp});
   for (const auto& p : plan.placeholders)
-    text += "-- " + p.table + ": записи-заглушки с ключами " + Joined(p.keys, "; ") + "\r\n";
+    text += Format(repairtext::kSetAsidePlaceholders, {p.table, Joined(p.keys, "; ")});
   for (const auto& s : plan.setAside) {
     std::vector<std::string> names;
     for (const std::string& column : s.columns)
@@ -527,15 +484,13 @@ bool MendKeysOfRebuild(OperatorDialogs& dialogs, const std::string& databaseFile
   const std::string toolLog = paths::ToolLog();
   if (!os::FileExists(toolLog) || !keyrepair::OnlyKeysFailed(toollog::ReadAsText(toolLog)))
     return false;
-  Record(
-      "Восстановление остановилось на ключах или ссылках между таблицами; база данных "
-      "будет восстановлена с неактивными индексами");
+  Record(repairtext::kKeysOnlyFailed);
   const fbsql::Login login = Login();
   std::vector<std::string> indexes;
   try {
     indexes = ActiveIndexes(login, databaseFile);
   } catch (const EFirebirdError& e) {
-    Record("Не удалось прочитать индексы базы данных: " + e.Message());
+    Record(repairtext::kIndexesNotRead + e.Message());
     return false;
   }
   if (!RestoreWithoutIndexes(login, backupFile, restoredFile))
@@ -552,7 +507,7 @@ bool MendKeysOfRebuild(OperatorDialogs& dialogs, const std::string& databaseFile
     ExpectOnlyListedChanges(db, counts, plan);
     if ((!plan.placeholders.empty() || !plan.setAside.empty()) && !AgreedBefore(plan) &&
         !Agrees(dialogs, plan, safetyCopy)) {
-      Record("Исправление ключей и ссылок между таблицами отклонено пользователем");
+      Record(repairtext::kKeyMendRefused);
       ResumeTriggers(db, triggers);
       return false;
     }
@@ -561,11 +516,11 @@ bool MendKeysOfRebuild(OperatorDialogs& dialogs, const std::string& databaseFile
     ResumeTriggers(db, triggers);
     ActivateIndexes(db, indexes);
   } catch (const EFirebirdError& e) {
-    Record("Не удалось исправить ключи и ссылки между таблицами: " + e.Message());
+    Record(repairtext::kKeyMendFailed + e.Message());
     throw Exception(repairtext::RestoreFailedMessage());
   }
   plan.applied = true;
-  Record(keyrepair::ReportText(plan));
+  Record(repairtext::KeyReport(plan));
   return true;
 }
 
@@ -596,6 +551,6 @@ std::vector<std::string> ReferredTables(const std::string& databaseFile,
 void ReportKeyRepair(OperatorDialogs& dialogs, const KeyRepairPlan& plan) {
   if (!plan.applied || (plan.placeholders.empty() && plan.setAside.empty()))
     return;
-  dialogs.ShowMessage(keyrepair::kCaption, keyrepair::ReportText(plan), DialogButtons::Ok,
+  dialogs.ShowMessage(repairtext::kKeyCaption, repairtext::KeyReport(plan), DialogButtons::Ok,
                       DialogIcon::Information);
 }

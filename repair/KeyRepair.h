@@ -54,11 +54,7 @@ bool OnlyKeysFailed(const std::string& toolLogText);
 std::string SetAsideFilePath(const std::string& safetyCopy);
 // "Восстановлено при ремонте" cut to `characters` (UTF-8 letters, not bytes).
 std::string MarkerText(int characters);
-std::string QuestionText(const KeyRepairPlan& plan, const std::string& safetyCopy);
-std::string ReportText(const KeyRepairPlan& plan);
 // UTF-8 INSERT statements with column names, one a line, after a comment header.
 std::string SetAsideFileText(const KeyRepairPlan& plan, const std::string& timeStamp);
-
-inline constexpr const char* kCaption = "Внимание!";
 
 }  // namespace keyrepair

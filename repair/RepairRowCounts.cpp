@@ -14,17 +14,12 @@
 #include "os/Time.h"
 #include "progress/ProgressViewer.h"
 #include "progress/ScopedProgressViewer.h"
+#include "repair/RepairMessages.h"
 #include "server/ServerLogin.h"
 
-namespace {
+using namespace repairtext;
 
-constexpr char kCountCaption[] = "Подсчет записей в таблицах базы данных...";
-constexpr char kCountCancelled[] = "Подсчет записей в таблицах прерван оператором";
-constexpr char kCountFailed[] = "Не удалось подсчитать записи в таблицах базы данных \"%s\": %s";
-constexpr char kTableCountFailed[] =
-    "Не удалось подсчитать записи в таблице %s базы данных \"%s\": %s";
-constexpr char kReportSaved[] = "Отчет о ремонте сохранен в файле: ";
-constexpr char kReportNotSaved[] = "Не удалось сохранить отчет о ремонте в файл \"%s\": %s";
+namespace {
 
 void Record(const std::string& text) {
   SessionLog().Write(text, llPlain);
@@ -92,7 +87,7 @@ rowcount::TableRowCounts CountRowsForRepair(const std::string& databaseFile) {
 
 void RecordRowFigures(const RowReport& report) {
   for (const TableChange& change : report.Tables())
-    Record(rowreporttext::Record(change));
+    Record(TableRowsRecord(change));
 }
 
 void ReportRowLosses(OperatorDialogs& dialogs, const RowReport& report,
@@ -104,22 +99,20 @@ void ReportRowLosses(OperatorDialogs& dialogs, const RowReport& report,
     return;
   // Without a figure there is no table to list: the box says so, and a file would say no more.
   if (losses.empty()) {
-    dialogs.ShowMessage(rowreporttext::kBoxCaption, rowreporttext::BoxText({}, "", missing),
-                        DialogButtons::Ok, DialogIcon::Warning);
+    dialogs.ShowMessage(kRowLossCaption, RowLossBoxText({}, "", missing), DialogButtons::Ok,
+                        DialogIcon::Warning);
     return;
   }
   std::string reportFile = rowreporttext::FilePath(safetyCopy);
   std::string error;
-  if (WriteReportFile(
-          reportFile,
-          rowreporttext::FileText(tables, databaseFile, safetyCopy, TimeStamp(), missing),
-          &error)) {
+  if (WriteReportFile(reportFile,
+                      RowReportFileText(tables, databaseFile, safetyCopy, TimeStamp(), missing),
+                      &error)) {
     Record(kReportSaved + reportFile);
   } else {
     Record(Format(kReportNotSaved, {reportFile, error}));
     reportFile.clear();
   }
-  dialogs.ShowMessage(rowreporttext::kBoxCaption,
-                      rowreporttext::BoxText(losses, reportFile, missing), DialogButtons::Ok,
-                      DialogIcon::Warning);
+  dialogs.ShowMessage(kRowLossCaption, RowLossBoxText(losses, reportFile, missing),
+                      DialogButtons::Ok, DialogIcon::Warning);
 }

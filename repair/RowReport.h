@@ -67,18 +67,7 @@ class RowReport {
 
 namespace rowreporttext {
 
-// One session log record per table: "Таблица SALES: записей до ремонта 3000, после ремонта 2973".
-std::string Record(const TableChange& change);
-// The box shown after the success box; `reportFile` empty when the file could not be written.
-std::string BoxText(const std::vector<TableChange>& losses, const std::string& reportFile,
-                    MissingCounts missing = {});
-// The text file beside the safety copy (UTF-8, CR LF).
-std::string FileText(const std::vector<TableChange>& tables, const std::string& databaseFile,
-                     const std::string& safetyCopy, const std::string& timeStamp,
-                     MissingCounts missing = {});
-// The file's path: the safety copy's, with the extension ".txt".
+// The report file's path: the safety copy's, with the extension ".txt".
 std::string FilePath(const std::string& safetyCopy);
-
-inline constexpr const char* kBoxCaption = "Внимание!";
 
 }  // namespace rowreporttext

@@ -20,6 +20,8 @@
 #include "repair/RepairRowCounts.h"
 #include "server/ServerLogin.h"
 
+using namespace repairtext;
+
 namespace salvage {
 
 namespace {
@@ -59,7 +61,7 @@ bool OperatorAgrees(OperatorDialogs& dialogs, const std::vector<std::string>& ta
                     const std::string& safetyCopy, const std::vector<std::string>& referred,
                     bool partly) {
   const DialogResult answer =
-      dialogs.ShowMessage(kQuestionCaption, QuestionText(tables, safetyCopy, referred, partly),
+      dialogs.ShowMessage(kSalvageCaption, SalvageQuestion(tables, safetyCopy, referred, partly),
                           DialogButtons::YesNo, DialogIcon::Warning,
                           /*defaultButton=*/1);
   return answer == DialogResult::Yes;
@@ -71,7 +73,7 @@ std::vector<std::string> Referred(const std::string& databaseFile,
   try {
     return ReferredTables(databaseFile, tables);
   } catch (const Exception& e) {
-    SessionLog().Write("Не удалось прочитать ссылки между таблицами: " + e.Message(), llPlain);
+    Record(kReferencesUnread + e.Message());
     return {};
   }
 }
@@ -113,7 +115,7 @@ std::string CopyRecord(const std::string& table, const readablerows::RangeKey& k
   for (std::size_t i = 0; i < rows.refusals.size() && i < kKeysNamed; ++i)
     text += kRefusedRow + key.column + " = " + rows.refusals[i];
   if (!rows.error.empty())
-    text += kCopyStopped + rows.error;
+    text += kRowCopyStopped + rows.error;
   return text;
 }
 
@@ -148,16 +150,16 @@ std::map<std::string, PartlyCopied> CopyReadableRows(const std::string& database
   try {
     target = std::make_unique<fbsql::Connection>(Login(), restoredFile);
   } catch (const Exception& e) {
-    Record(kCopyFailed + e.Message());
+    Record(kRowCopyFailed + e.Message());
     return copied;
   }
-  ScopedProgressViewer viewer(kCopyCaption, /*showPercent=*/false, /*canCancel=*/false);
+  ScopedProgressViewer viewer(kRowCopyCaption, /*showPercent=*/false, /*canCancel=*/false);
   for (const std::string& table : tables) {
     std::optional<readablerows::RangeKey> key;
     try {
       key = readablerows::KeyOf(*target, table);
     } catch (const EFirebirdError& e) {
-      Record(kCopyFailed + e.Message());
+      Record(kRowCopyFailed + e.Message());
       continue;
     }
     if (!key) {
@@ -174,7 +176,7 @@ std::map<std::string, PartlyCopied> CopyReadableRows(const std::string& database
                                 });
     } catch (const EFirebirdError& e) {
       // The shop's triggers of the rebuilt file are off: it must not take the database's place.
-      Record(kCopyFailed + e.Message());
+      Record(kRowCopyFailed + e.Message());
       throw Exception(repairtext::RestoreFailedMessage());
     }
     const std::int64_t replaced = DropReplacedPlaceholders(keys, table, rows.copiedKeys);
@@ -220,41 +222,6 @@ std::string SkipDataPattern(const std::vector<std::string>& tables,
     }
   }
   return tables.size() > 1 ? "(" + alternatives + ")" : alternatives;
-}
-
-std::string QuestionText(const std::vector<std::string>& tables, const std::string& safetyCopy,
-                         const std::vector<std::string>& referred, bool partly) {
-  // The marking of damaged pages may already have dropped records of other tables: the
-  // question promises nothing about them beyond what the rebuild keeps.
-  const bool one = tables.size() == 1;
-  return std::string(
-             one ? "Не удалось сделать резервную копию базы данных: не читается таблица\r\n"
-                 : "Не удалось сделать резервную копию базы данных: не читаются таблицы\r\n") +
-         Joined(tables, ", ") + "\r\n" +
-         (partly ? (one ? "Базу данных можно восстановить с теми записями этой таблицы, которые\r\n"
-                          "удастся прочитать; остальные ее записи будут потеряны.\r\n"
-                        : "Базу данных можно восстановить с теми записями этих таблиц, которые\r\n"
-                          "удастся прочитать; остальные их записи будут потеряны.\r\n")
-          : one
-              ? "Базу данных можно восстановить без записей этой таблицы: она окажется пустой.\r\n"
-              : "Базу данных можно восстановить без записей этих таблиц: они окажутся "
-                "пустыми.\r\n") +
-         "Остальные таблицы будут восстановлены с теми записями, которые\r\n"
-         "удалось прочитать после маркировки поврежденных страниц.\r\n" +
-         (referred.empty()       ? std::string()
-          : referred.size() == 1 ? "На записи таблицы " + referred[0] +
-                                       " ссылаются другие таблицы. Чтобы их записи\r\n"
-                                       "сохранились, в нее будут добавлены записи-заглушки.\r\n"
-                                 : "На записи таблиц " + Joined(referred, ", ") +
-                                       " ссылаются другие таблицы. Чтобы их записи\r\n"
-                                       "сохранились, в них будут добавлены записи-заглушки.\r\n") +
-         "Поврежденная база данных останется в копии:\r\n" + safetyCopy + "\r\n" +
-         (partly ? (one ? "Восстановить базу данных с записями этой таблицы, которые удастся "
-                          "прочитать?"
-                        : "Восстановить базу данных с записями этих таблиц, которые удастся "
-                          "прочитать?")
-          : one ? "Восстановить базу данных без записей этой таблицы?"
-                : "Восстановить базу данных без записей этих таблиц?");
 }
 
 }  // namespace salvage
@@ -315,10 +282,10 @@ void RebuildSavingWhatCan(OperatorDialogs& dialogs, const std::string& databaseF
       const std::vector<std::string> referred = salvage::Referred(original, tables);
       copyBack = salvage::ReadableByRanges(original, tables);
       if (!salvage::OperatorAgrees(dialogs, tables, safetyCopy, referred, copyBack)) {
-        SessionLog().Write(salvage::kSalvageRefused, llPlain);
+        salvage::Record(kSalvageRefused);
         throw;
       }
-      SessionLog().Write(salvage::kSalvageStart + salvage::Joined(tables, ", "), llPlain);
+      salvage::Record(kSalvageStart + salvage::Joined(tables, ", "));
       skipped = tables;
       keys.agreedPlaceholders = referred;
       options.skipDataPattern = pattern;

@@ -1,6 +1,7 @@
 // The row report's decisions and the salvage's pattern, without a server.
 #include <gtest/gtest.h>
 
+#include "repair/RepairMessages.h"
 #include "repair/RowReport.h"
 #include "repair/TableSalvage.h"
 
@@ -31,7 +32,7 @@ TEST(RowReport, NamesTablesWithFewerRowsOrUnknownFiguresAndNothingElse) {
   report.MarkEmptied({"UNREAD"});
   report.MarkPartlyCopied({{"UNREAD", PartlyCopied{4, 1, /*finished=*/false}}});
   EXPECT_EQ(Names(report.Losses()), (std::vector<std::string>{"FEWER", "GONE", "UNREAD"}));
-  EXPECT_EQ(rowreporttext::Record(report.Losses().back()),
+  EXPECT_EQ(repairtext::TableRowsRecord(report.Losses().back()),
             "Таблица UNREAD: записей до ремонта не удалось подсчитать, после ремонта 4 (таблица "
             "читалась не полностью: перенесено записей 4, остальные прочитать не удалось)");
   EXPECT_EQ(Names(report.Tables()),
@@ -48,7 +49,7 @@ TEST(RowReport, WithoutAnyCountNoTableIsNamedButTheBoxSaysTheRowsWereNotChecked)
   report.SetAfter(none);
   EXPECT_TRUE(report.Tables().empty());
   EXPECT_TRUE(report.Missing().before && report.Missing().after);
-  const std::string text = rowreporttext::BoxText({}, "", report.Missing());
+  const std::string text = repairtext::RowLossBoxText({}, "", report.Missing());
   EXPECT_EQ(text,
             "Ремонт базы данных завершен, но проверить, не потеряны ли записи, не удалось.\r\n"
             "Число записей до и после ремонта подсчитать не удалось.\r\n"
@@ -59,7 +60,7 @@ TEST(RowReport, TheBoxListsTenTablesAndPointsToTheFileForTheRest) {
   std::vector<TableChange> losses;
   for (int i = 0; i < 12; ++i)
     losses.push_back({"T" + std::to_string(i), 2, 1, false});
-  const std::string text = rowreporttext::BoxText(losses, "/copies/V.txt");
+  const std::string text = repairtext::RowLossBoxText(losses, "/copies/V.txt");
   EXPECT_NE(text.find("T9: до ремонта 2, после ремонта 1\r\n"), std::string::npos) << text;
   EXPECT_EQ(text.find("T10:"), std::string::npos) << text;
   EXPECT_NE(text.find("и еще таблиц: 2 (полный список в отчете)\r\n"), std::string::npos);
