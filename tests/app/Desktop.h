@@ -14,6 +14,7 @@
 using testsupport::HostProgram;
 using testsupport::HostResult;
 using testsupport::LocalPath;
+using testsupport::MessageBoxText;
 using testsupport::PlatformName;
 using testsupport::RunHost;
 using testsupport::ShellQuote;
@@ -42,6 +43,3 @@ bool TypeText(const DesktopWindow& window, const std::string& text);
 std::optional<DesktopWindow> WaitForNewWindow(const std::vector<DesktopWindow>& known,
                                               int timeoutMs);
 bool SaveScreenshot(const DesktopWindow& window, const std::string& hostPngPath);
-// The text of the system message box titled `title` where the platform lets another program
-// read it (Windows); nothing elsewhere.
-std::optional<std::string> MessageBoxText(const std::string& title);

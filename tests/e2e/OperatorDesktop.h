@@ -13,6 +13,7 @@ namespace e2e {
 
 using testsupport::HostResult;
 using testsupport::LocalPath;
+using testsupport::MessageBoxText;
 using testsupport::PlatformName;
 using testsupport::RunHost;
 using testsupport::ShellQuote;
