@@ -124,12 +124,12 @@ TEST_F(LinuxOperator, CleanDatabaseCheckedTwiceAnsweringCancelThenOk) {
   ASSERT_TRUE(session_->ClickCheck());
   ExpectBox("Повреждений не обнаружено!", "Escape");
   // Cancel ends the run after the validation: exactly four records.
-  EXPECT_EQ(Texts(RunRecords()), (std::vector<std::string>{
-                                     "Начало проверки базы данных " + Database(),
-                                     "Начало проверки gfix",
-                                     "Проверка gfix завершена. Повреждений не обнаружено.",
-                                     "Проверка базы данных завершена!",
-                                 }));
+  EXPECT_EQ(TextsOf(RunRecords()), (std::vector<std::string>{
+                                       "Начало проверки базы данных " + Database(),
+                                       "Начало проверки gfix",
+                                       "Проверка gfix завершена. Повреждений не обнаружено.",
+                                       "Проверка базы данных завершена!",
+                                   }));
 
   ASSERT_TRUE(session_->ClickCheck());
   ExpectBox("Повреждений не обнаружено!", "Return");
@@ -149,7 +149,7 @@ TEST_F(LinuxOperator, CleanDatabaseCheckedTwiceAnsweringCancelThenOk) {
   EXPECT_EQ(run.back().text, "Проверка базы данных завершена!");
   // The trial backup's own records come between, as events.
   for (std::size_t i = 4; i + 4 < run.size(); ++i)
-    EXPECT_EQ(run[i].tag, "[событ]") << run[i].text;
+    EXPECT_EQ(run[i].tag, " [событ]") << run[i].text;
   EXPECT_FALSE(fs::exists(InSuite("DB/VELMAR.db_backup"))) << "the trial backup was left";
   EXPECT_FALSE(fs::exists(InSuite("TEMP/DBRepair/FireBirdFixLog.log")));
 
@@ -181,7 +181,7 @@ TEST_F(LinuxOperator, SafetyCopyOntoTheDatabaseItselfIsRefused) {
   ConfirmOverwrite(*session_, dialog);
   ExpectBox("Ошибка", "Return");
 
-  EXPECT_EQ(Texts(RunRecords()), scenarios::RefusedRecords(db, scenarios::SelfCopyText()));
+  EXPECT_EQ(TextsOf(RunRecords()), scenarios::RefusedRecords(db, scenarios::SelfCopyText()));
   EXPECT_EQ(FileBytes(db), bytes) << "the database was touched";
   std::vector<std::string> beside;
   for (const auto& entry : fs::directory_iterator(scratch_ + "/shop"))
@@ -242,7 +242,7 @@ TEST_F(LinuxOperator, EscapeDuringTheRepairsBackupStopsTheRepair) {
   ExpectBox("Ошибка", "Return");
 
   std::vector<SessionRecord> records = RunRecords();
-  std::vector<std::string> texts = Texts(records);
+  std::vector<std::string> texts = TextsOf(records);
   ASSERT_GE(texts.size(), 3u);
   EXPECT_EQ(texts[0], "Начало ремонта базы данных: " + Database());
   EXPECT_EQ(texts[1], "Сделана копия файла базы данных: " + safety);

@@ -47,7 +47,7 @@ std::string Operator::MakeDatabase(int rows, bool blobs,
 }
 
 std::vector<SessionRecord> Operator::AllRecords() const {
-  return ParseSessionLog(ReadSessionLog(SessionLog()));
+  return ReadSessionRecords(SessionLog());
 }
 
 std::unique_ptr<OperatorSession> Operator::NewSession(const std::string& suffix) const {

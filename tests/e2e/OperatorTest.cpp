@@ -73,7 +73,7 @@ TEST_P(Operator, DamagedDatabaseCheckedRepairedAndCheckedCleanAgain) {
     EXPECT_EQ(records[0].text, "Начало проверки базы данных " + Database());
     EXPECT_EQ(records[1].text, "Начало проверки gfix");
     EXPECT_EQ(records[2].text.rfind("Ошибка gfix: ", 0), 0u) << Dump(records);
-    EXPECT_EQ(records[2].tag, "[ошиб]");
+    EXPECT_EQ(records[2].tag, " [ошиб]");
     EXPECT_NE(records[2].text.find("При проверке выявлены следующие ошибки:"), std::string::npos);
     EXPECT_NE(records[2].text.find(desk.damageWords), std::string::npos) << Dump(records);
     if (HasClientLibrary()) {
@@ -108,7 +108,7 @@ TEST_P(Operator, DamagedDatabaseCheckedRepairedAndCheckedCleanAgain) {
   const std::vector<SessionRecord> all = RunRecords();
   const int start = FindRecord(all, "Начало ремонта базы данных: ");
   ASSERT_GE(start, 0) << Dump(all);
-  std::vector<std::string> texts = Texts({all.begin() + start, all.end()});
+  std::vector<std::string> texts = TextsOf({all.begin() + start, all.end()});
   ASSERT_GE(texts.size(), 2u) << Dump(all);
   // The dialog may spell the folder as the file system has it, in other letters.
   const std::string copied = "Сделана копия файла базы данных: " + safety;
@@ -187,7 +187,7 @@ TEST_F(Operator, ASecondCopyRefusesBothButtonsWhileTheFirstChecks) {
   refused();
   WaitForQuietLog();
   // The second copy wrote only its start, and the validation ran once.
-  const std::vector<std::string> texts = Texts(AllRecords());
+  const std::vector<std::string> texts = TextsOf(AllRecords());
   EXPECT_EQ(texts.back(), "Программа запущена") << Dump(AllRecords());
   EXPECT_EQ(std::ranges::count(texts, "Начало проверки gfix"), 1);
 
