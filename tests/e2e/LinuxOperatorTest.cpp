@@ -85,10 +85,6 @@ std::string Operator::ChooseSafetyCopy() {
   return safety;
 }
 
-bool Operator::SamePath(const std::string& a, const std::string& b) {
-  return a == b;
-}
-
 namespace {
 
 using LinuxOperator = Operator;
@@ -183,10 +179,7 @@ TEST_F(LinuxOperator, SafetyCopyOntoTheDatabaseItselfIsRefused) {
 
   EXPECT_EQ(TextsOf(RunRecords()), scenarios::RefusedRecords(db, scenarios::SelfCopyText()));
   EXPECT_EQ(FileBytes(db), bytes) << "the database was touched";
-  std::vector<std::string> beside;
-  for (const auto& entry : fs::directory_iterator(scratch_ + "/shop"))
-    beside.push_back(entry.path().filename().string());
-  EXPECT_EQ(beside, std::vector<std::string>{"SHOP.FDB"});
+  EXPECT_EQ(testsupport::FolderNames(scratch_ + "/shop"), std::vector<std::string>{"SHOP.FDB"});
   EXPECT_FALSE(fs::exists(InSuite("Backup/FireBirdBase/SHOP_BACKUP.FDB")));
 
   CloseProgram();

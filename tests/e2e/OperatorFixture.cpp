@@ -1,17 +1,12 @@
 #include "tests/e2e/OperatorFixture.h"
 
 #include <algorithm>
-#include <ostream>
 
 #include "os/Files.h"
 #include "tests/support/TestDatabase.h"
 #include "tests/support/TestFiles.h"
 
 namespace e2e {
-
-void PrintTo(const DamagedDesk& desk, std::ostream* out) {
-  *out << desk.name;
-}
 
 void Operator::SetUp() {
   auto server = testsupport::FbTestServer::FromEnvironment();
@@ -38,12 +33,10 @@ std::string Operator::TestName() {
   return name;
 }
 
-std::string Operator::MakeDatabase(int rows, bool blobs,
-                                   std::optional<testsupport::DamageKind> damage) {
+void Operator::MakeDatabase(int rows, bool blobs, std::optional<testsupport::DamageKind> damage) {
   testsupport::CreateTestDatabase(server_, Database(), rows, blobs);
   if (damage)
     testsupport::Damage(server_, Database(), *damage);
-  return testsupport::FileBytes(Database());
 }
 
 std::vector<SessionRecord> Operator::AllRecords() const {

@@ -31,8 +31,6 @@ struct DamagedDesk {
   std::vector<scenarios::Platform> platforms;
 };
 
-void PrintTo(const DamagedDesk& desk, std::ostream* out);
-
 class Operator : public ::testing::TestWithParam<DamagedDesk> {
  public:
   // The platform's part.
@@ -57,16 +55,14 @@ class Operator : public ::testing::TestWithParam<DamagedDesk> {
   // In the save dialog: the safety copy's place chosen as the platform's runner does it; the
   // copy's path.
   std::string ChooseSafetyCopy();
-  // The names as the program writes them in its records, compared as the file system does.
-  static bool SamePath(const std::string& a, const std::string& b);
 
   // The test's own name, fit for a file name.
   static std::string TestName();
   std::string Database() const { return InSuite("DB/VELMAR.FDB"); }
   std::string SessionLog() const { return InSuite("LogFiles/VelmarDBRepair.log"); }
-  // The test database at the default path, damaged as `damage` says; its bytes.
-  std::string MakeDatabase(int rows, bool blobs,
-                           std::optional<testsupport::DamageKind> damage = std::nullopt);
+  // The test database at the default path, damaged as `damage` says.
+  void MakeDatabase(int rows, bool blobs,
+                    std::optional<testsupport::DamageKind> damage = std::nullopt);
   std::vector<SessionRecord> RunRecords() const { return LastRun(AllRecords()); }
   std::vector<SessionRecord> AllRecords() const;
   std::unique_ptr<OperatorSession> NewSession(const std::string& suffix = "") const;

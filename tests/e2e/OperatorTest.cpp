@@ -112,7 +112,7 @@ TEST_P(Operator, DamagedDatabaseCheckedRepairedAndCheckedCleanAgain) {
   ASSERT_GE(texts.size(), 2u) << Dump(all);
   // The dialog may spell the folder as the file system has it, in other letters.
   const std::string copied = "Сделана копия файла базы данных: " + safety;
-  EXPECT_TRUE(SamePath(texts[1], copied)) << texts[1];
+  EXPECT_TRUE(testsupport::SamePathText(texts[1], copied)) << texts[1];
   texts[1] = copied;
   const scenarios::RepairFiles files{Database(), safety};
   // The re-check's own record comes only when the mend left nothing to find.

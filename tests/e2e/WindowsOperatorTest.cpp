@@ -34,12 +34,6 @@ void CopyFile(const std::string& from, const std::string& to) {
   fs::copy_file(fs::path(os::win::ToWide(from)), fs::path(os::win::ToWide(to)));
 }
 
-std::string LowerAscii(std::string text) {
-  std::ranges::transform(text, text.begin(),
-                         [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; });
-  return text;
-}
-
 }  // namespace
 
 scenarios::Platform Operator::ThisPlatform() {
@@ -85,10 +79,6 @@ std::vector<std::string> Operator::ProgramEnvironment() const {
 std::string Operator::ChooseSafetyCopy() {
   SaveSafetyCopyAs("");
   return "C:\\Kora\\Backup\\FireBirdBase\\VELMAR_BACKUP.FDB";
-}
-
-bool Operator::SamePath(const std::string& a, const std::string& b) {
-  return LowerAscii(a) == LowerAscii(b);
 }
 
 namespace {
