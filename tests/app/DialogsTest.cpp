@@ -29,8 +29,8 @@ std::future<bool> Operator(const std::string& title, const std::string& keys,
       return false;
     }
     if (!screenshot.empty())
-      SaveScreenshot(*w, ScreenshotFolder() + "/" + screenshot);
-    return PressKeys(*w, keys);
+      SaveScreenshot(w->id, ScreenshotFolder() + "/" + screenshot);
+    return PressKeys(w->id, keys);
   });
 }
 

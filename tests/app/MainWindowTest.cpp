@@ -214,7 +214,7 @@ TEST_F(MainWindowTest, ScreenshotsOfBothTabs) {
     window.ProcessEvents(400);
     const std::string file =
         folder + "/main-tab" + std::to_string(page + 1) + "-" + PlatformName() + ".png";
-    ASSERT_TRUE(SaveScreenshot(*shown, file)) << file;
+    ASSERT_TRUE(SaveScreenshot(shown->id, file)) << file;
     EXPECT_GT(ReadFileText(LocalPath(file)).size(), 2000u) << file;
   }
 }
@@ -260,15 +260,15 @@ TEST_F(MainWindowTest, TheBrowseButtonPutsThePickedFileIntoTheField) {
   MainWindow window(dialogs_);
   window.Show();
   ASSERT_TRUE(WaitShown(window).has_value());
-  const std::vector<DesktopWindow> before = VisibleWindows();
+  const std::vector<DesktopWindow> before = TitledWindows();
   std::future<bool> operatorPicks = std::async(std::launch::async, [&] {
     std::optional<DesktopWindow> chooser = WaitForNewWindow(before, 20000);
     if (!chooser) {
       RunHost("xdotool key Escape");
       return false;
     }
-    SaveScreenshot(*chooser, ScreenshotFolder() + "/open-dialog-" + PlatformName() + ".png");
-    return TypeText(*chooser, picked) && PressKeys(*chooser, "Return");
+    SaveScreenshot(chooser->id, ScreenshotFolder() + "/open-dialog-" + PlatformName() + ".png");
+    return TypeText(chooser->id, picked) && PressKeys(chooser->id, "Return");
   });
   window.ClickButton("FilenameEdit1.Browse");
   EXPECT_TRUE(operatorPicks.get()) << "no file dialog appeared";
@@ -288,7 +288,7 @@ TEST_F(MainWindowTest, TheFocusedButtonAnswersTheKeyboard) {
     dialogs_.Error("Указанная база данных не найдена на этом компьютере!");
     ++expected;
     std::future<bool> pressed =
-        std::async(std::launch::async, [&] { return PressKeys(*shown, key); });
+        std::async(std::launch::async, [&] { return PressKeys(shown->id, key); });
     for (int i = 0; i < 100 && int(dialogs_.Errors().size()) < expected; ++i) {
       window.ProcessEvents(50);
     }
@@ -297,7 +297,7 @@ TEST_F(MainWindowTest, TheFocusedButtonAnswersTheKeyboard) {
   }
   // Escape does not close the main window.
   std::future<bool> escape =
-      std::async(std::launch::async, [&] { return PressKeys(*shown, "Escape"); });
+      std::async(std::launch::async, [&] { return PressKeys(shown->id, "Escape"); });
   for (int i = 0; i < 10; ++i)
     window.ProcessEvents(50);
   EXPECT_TRUE(escape.get());

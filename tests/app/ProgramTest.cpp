@@ -81,8 +81,8 @@ TEST_F(ProgramTest, TwoRunsEachLeaveABlankLineAndTheirStartAndExitRecords) {
     std::optional<DesktopWindow> window = WaitForWindow(kCaption, 60000);
     ASSERT_TRUE(window.has_value()) << "the main window did not open";
     if (run == 1)
-      SaveScreenshot(*window, ScreenshotFolder() + "/program-" + PlatformName() + ".png");
-    ASSERT_TRUE(PressKeys(*window, "alt+F4"));
+      SaveScreenshot(window->id, ScreenshotFolder() + "/program-" + PlatformName() + ".png");
+    ASSERT_TRUE(PressKeys(window->id, "alt+F4"));
     EXPECT_EQ(program->Wait(30000), std::optional<int>(0));
     EXPECT_TRUE(WaitForNoWindow(kCaption, 10000));
     // Closing stored the file name, which was the default one.
@@ -103,13 +103,13 @@ TEST_F(ProgramTest, WithoutTheSuiteLibraryOnlyTheRefusalIsShown) {
   ASSERT_NE(program, nullptr);
   std::optional<DesktopWindow> box = WaitForWindow("Ошибка!", 60000);
   ASSERT_TRUE(box.has_value()) << "no refusal box";
-  SaveScreenshot(*box, ScreenshotFolder() + "/refusal-" + PlatformName() + ".png");
+  SaveScreenshot(box->id, ScreenshotFolder() + "/refusal-" + PlatformName() + ".png");
   if (std::optional<std::string> text = MessageBoxText("Ошибка!")) {
     EXPECT_EQ(*text, "Модуль " + paths::SuiteLibraryFileName() +
                          " не загружен. В запуске приложения отказано!");
   }
   EXPECT_TRUE(WindowsTitled(kCaption).empty()) << "the main window opened";
-  ASSERT_TRUE(PressKeys(*box, "Return"));
+  ASSERT_TRUE(PressKeys(box->id, "Return"));
   EXPECT_EQ(program->Wait(30000), std::optional<int>(0));
   EXPECT_TRUE(WindowsTitled(kCaption).empty()) << "the main window opened";
   EXPECT_FALSE(os::FileExists(paths::SessionLogFile())) << "the log was written";

@@ -5,7 +5,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 
 #include "check/ValidateDatabase.h"
@@ -18,6 +17,7 @@
 #include "tests/check/CheckSandbox.h"
 #include "tests/check/HeldAttachment.h"
 #include "tests/support/DamageKit.h"
+#include "tests/support/TestFiles.h"
 
 namespace fs = std::filesystem;
 using testsupport::DamageKind;
@@ -35,11 +35,6 @@ std::string TestName() {
     if (c == '/')
       c = '-';
   return name;
-}
-
-void WriteText(const std::string& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << text;
 }
 
 bool NoScriptsLeft() {
@@ -78,8 +73,9 @@ class Validation : public ::testing::Test {
   }
 
   void SetLogin(const std::string& password, int port) {
-    WriteText(paths::KoraRoot() + "/fbUtils.ini",
-              "[Common]\nPassword=" + password + "\nPort=" + std::to_string(port) + "\n");
+    testsupport::PutFile(
+        paths::KoraRoot() + "/fbUtils.ini",
+        "[Common]\nPassword=" + password + "\nPort=" + std::to_string(port) + "\n");
   }
 
   testsupport::FbTestServer server_;
@@ -156,7 +152,7 @@ class ClientSettings {
     fs::create_directories(dir);
     for (const char* name : {"firebird.msg", "intl", "lib", "plugins", "plugins.conf"})
       fs::create_symlink(installation / name, fs::path(dir) / name);
-    WriteText(dir + "/firebird.conf", settings);
+    testsupport::PutFile(dir + "/firebird.conf", settings);
     os::SetEnv("FIREBIRD", dir);
   }
   ~ClientSettings() {
@@ -244,7 +240,7 @@ TEST_F(Validation, ACancelDuringALongRunPassesOnAndLeavesTheToolToFinish) {
   // A slow installation of the tool: it thinks for two seconds before validating.
   const std::string slow = paths::KoraRoot() + "/slow-gfix";
   const std::string ended = paths::KoraRoot() + "/slow-gfix-ended";
-  WriteText(slow, "#!/bin/sh\nsleep 2\n/usr/bin/gfix \"$@\"\ntouch '" + ended + "'\n");
+  testsupport::PutFile(slow, "#!/bin/sh\nsleep 2\n/usr/bin/gfix \"$@\"\ntouch '" + ended + "'\n");
   fs::permissions(slow, fs::perms::owner_all);
   fs::remove(paths::Gfix());
   fs::create_symlink(slow, paths::Gfix());

@@ -66,7 +66,7 @@ bool OperatorSession::Launch(const std::string& programPath) {
   for (const ScreenWindow& w : TitledWindows())
     handled_.insert(w.id);
   Note("start " + programPath);
-  program_ = RunningProgram::Start(programPath, environment_);
+  program_ = HostProgram::Start(programPath, environment_);
   if (!program_)
     return false;
   watcher_ = std::thread([this] { WatchProgressWindows(); });

@@ -14,9 +14,11 @@
 #include <thread>
 #include <vector>
 
-#include "tests/e2e/OperatorDesktop.h"
+#include "tests/support/Desktop.h"
 
 namespace e2e {
+
+using namespace testsupport;
 
 // Texts of the program that the operator reads.
 inline constexpr const char* kMainCaption = "Программа для ремонта базы данных Velmar";
@@ -34,7 +36,7 @@ class OperatorSession {
   bool Start(const std::string& programPath);
   // Starts the program without waiting for any window.
   bool Launch(const std::string& programPath);
-  RunningProgram& Program() { return *program_; }
+  HostProgram& Program() { return *program_; }
   const std::string& MainWindow() const { return main_; }
 
   // The operator's clicks on the main window (positions of the 96-dpi layout).
@@ -71,7 +73,7 @@ class OperatorSession {
   std::string testName_;
   std::vector<std::string> environment_;
   std::string folder_;
-  std::unique_ptr<RunningProgram> program_;
+  std::unique_ptr<HostProgram> program_;
   std::string main_;
   std::set<std::string> handled_;
   std::vector<std::string> captions_;

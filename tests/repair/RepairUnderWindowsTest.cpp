@@ -30,6 +30,7 @@
 #include "tests/repair/LogRecords.h"
 #include "tests/support/DamageKit.h"
 #include "tests/support/FbTestServer.h"
+#include "tests/support/HeldByOthers.h"
 #include "tests/support/HostProcess.h"
 #include "tests/support/HostShell.h"
 #include "tests/support/KoraSandbox.h"
@@ -53,37 +54,14 @@ const std::string kBackup = kDataDir + "\\VELMAR.db_backup1";
 const std::string kRestored = kDataDir + "\\VELMAR.db_restored1";
 // The database's name while the repair works on it.
 const std::string kWork = kDataDir + "\\VELMAR.db_repair1";
-const std::string kCopy = "C:\\Kora\\Backup\\FireBirdBase\\VELMAR_BACKUP.FDB";
+const std::string kCopyFolder = "C:\\Kora\\Backup\\FireBirdBase";
+const std::string kCopy = kCopyFolder + "\\VELMAR_BACKUP.FDB";
 const std::string kBin = "C:\\KORA\\FIREBIRD\\bin\\";
 const std::string kDamaged = "damaged database\r\n";
 const std::string kRebuilt = "rebuilt database\r\n";
 const scenarios::RepairFiles kFiles{kDb, kCopy};
 const std::string kSessionLog = "C:\\KORA\\LogFiles\\VelmarDBRepair.log";
 const std::string kServerLog = "C:\\KORA\\FIREBIRD\\firebird.log";
-
-// A handle as another program holds a file it uses: others may read and write, not delete.
-struct HeldFile {
-  HANDLE handle = INVALID_HANDLE_VALUE;
-  bool Hold(const std::string& path) {
-    handle =
-        CreateFileW(os::win::ToWide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    return handle != INVALID_HANDLE_VALUE;
-  }
-  ~HeldFile() {
-    if (handle != INVALID_HANDLE_VALUE)
-      CloseHandle(handle);
-  }
-};
-
-// The names in the safety copy's folder.
-std::vector<std::string> CopyFolderNames() {
-  std::vector<std::string> names;
-  for (const os::DirEntry& entry : os::FindEntries("C:\\Kora\\Backup\\FireBirdBase\\*"))
-    if (entry.name != "." && entry.name != "..")
-      names.push_back(entry.name);
-  return names;
-}
 
 // The stand-in tools: the mend and the re-check find nothing; gbak writes its files and the
 // end markers the real one writes on its standard output. With `restoredDamaged` the third
@@ -116,8 +94,8 @@ class RepairUnderWindows : public ::testing::Test {
           kBin + "gfix.exe", kBin + "gbak.exe", kBin + "repair-calls.log"})
       os::RemoveFile(stale);
     // Copies other tests, or earlier runs in the same prefix, left under other names.
-    for (const std::string& name : CopyFolderNames())
-      os::RemoveFile("C:\\Kora\\Backup\\FireBirdBase\\" + name);
+    for (const std::string& name : testsupport::FolderNames(kCopyFolder))
+      os::RemoveFile(kCopyFolder + "\\" + name);
     const std::string standin = os::ProgramDirectory() + VELMAR_STANDIN_EXE;
     ASSERT_TRUE(os::CopyFileNoReplace(standin, kBin + "gfix.exe")) << standin;
     ASSERT_TRUE(os::CopyFileNoReplace(standin, kBin + "gbak.exe"));
@@ -233,9 +211,9 @@ TEST_F(RepairUnderWindows, AFailedSafetyCopyKeepsTheEarlierCopyAsItWas) {
     CloseHandle(locked);
     EXPECT_EQ(error, kInUse);
     EXPECT_EQ(FileBytes(kCopy), "an old copy");
-    EXPECT_EQ(CopyFolderNames(), std::vector<std::string>{"VELMAR_BACKUP.FDB"});
+    EXPECT_EQ(testsupport::FolderNames(kCopyFolder), std::vector<std::string>{"VELMAR_BACKUP.FDB"});
   }
-  HeldFile earlier;
+  testsupport::HeldFile earlier;
   ASSERT_TRUE(earlier.Hold(kCopy));
   ScriptedDialogs dialogs;
   dialogs.Save(kCopy);
@@ -245,7 +223,7 @@ TEST_F(RepairUnderWindows, AFailedSafetyCopyKeepsTheEarlierCopyAsItWas) {
             0u)
       << *error;
   EXPECT_EQ(FileBytes(kCopy), "an old copy");
-  EXPECT_EQ(CopyFolderNames(), std::vector<std::string>{"VELMAR_BACKUP.FDB"})
+  EXPECT_EQ(testsupport::FolderNames(kCopyFolder), std::vector<std::string>{"VELMAR_BACKUP.FDB"})
       << "the new copy was left beside the old one";
   EXPECT_EQ(FileBytes(kDb), kDamaged) << "the database is not back at its path";
   EXPECT_FALSE(os::FileExists(kWork));
@@ -284,7 +262,7 @@ TEST_F(RepairUnderWindows, TheRepairsOwnFileNamesAreRefused) {
 // Another program holding the database keeps it where it is: nothing is copied or mended.
 TEST_F(RepairUnderWindows, ADatabaseHeldOpenElsewhereIsLeftAsItIs) {
   ASSERT_TRUE(testsupport::PutFile(kBin + "repair.script", Script(0)));
-  HeldFile held;
+  testsupport::HeldFile held;
   ASSERT_TRUE(held.Hold(kDb));
   ScriptedDialogs dialogs;
   dialogs.Save(kCopy);
@@ -302,7 +280,7 @@ TEST_F(RepairUnderWindows, ARebuiltFileHeldOpenElsewhereIsLeftBesideTheSafetyCop
   // The restore keeps running for a while after writing its file: long enough for the other
   // program to open it.
   ASSERT_TRUE(testsupport::PutFile(kBin + "repair.script", Script(1500)));
-  HeldFile held;
+  testsupport::HeldFile held;
   SetViewerCycleHook([&held](TProgressViewer& viewer) {
     if (held.handle == INVALID_HANDLE_VALUE &&
         viewer.GetCaption() == "Восстановление из резервной копии..." && os::FileExists(kRestored))
@@ -357,7 +335,7 @@ TEST_F(RepairUnderWindows, ASecondRepairAfterAFailedOneKeepsBothCopies) {
       .Box(DialogResult::Ok, scenarios::UncountedBox());
   ASSERT_EQ(Run(second), std::nullopt) << second.Transcript();
   EXPECT_EQ(FileBytes(kCopy), "mended database\r\n");
-  const std::vector<std::string> names = CopyFolderNames();
+  const std::vector<std::string> names = testsupport::FolderNames(kCopyFolder);
   ASSERT_EQ(names.size(), 2u);
   const std::string kept = names[0] == "VELMAR_BACKUP.FDB" ? names[1] : names[0];
   EXPECT_EQ(FileBytes("C:\\Kora\\Backup\\FireBirdBase\\" + kept), kDamaged);
@@ -504,84 +482,13 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::ValuesIn(scenarios::RepairScenariosOn(scenarios::Platform::Windows)),
     [](const auto& info) { return std::string(info.param.name); });
 
-// Another program attached to a database: the host's isql, fed by a shell loop that ends its
-// input when the stop file appears, so that isql detaches and leaves. Should this test
-// program die before it says stop, the loop gives up after the test's own time limit.
-class HeldSession {
- public:
-  // True once isql has answered a query through its attachment.
-  bool Attach(const testsupport::FbTestServer& server, const std::string& db) {
-    base_ = "/tmp/velmar-held-" + std::to_string(GetCurrentProcessId()) + "-" +
-            std::to_string(GetTickCount());
-    const std::string stop = testsupport::ShellQuote(base_ + ".stop");
-    const std::string feed =
-        "(echo \"select 'VELMAR_HELD_READY' from rdb\\$database;\"; "
-        "end=$(($(date +%s) + 300)); "
-        "while [ ! -e " +
-        stop + " ] && [ $(date +%s) -lt $end ]; do sleep 0.05; done)";
-    const std::string isql = testsupport::ShellQuote(testsupport::IsqlPath()) +
-                             " -q -user SYSDBA -password " +
-                             testsupport::ShellQuote(server.password) + " " +
-                             testsupport::ShellQuote(server.Address(db));
-    process_ = testsupport::HostProcess::Start(
-        "/bin/sh",
-        {"-c",
-         feed + " | " + isql + " & echo $! >" + testsupport::ShellQuote(base_ + ".pid") + "; wait"},
-        true);
-    if (!process_)
-      return false;
-    for (const DWORD start = GetTickCount(); GetTickCount() - start < 20000; Sleep(20)) {
-      const bool ended = process_->ExitStatus().has_value();
-      output_ += process_->TakeOutput();
-      if (output_.find("VELMAR_HELD_READY") != std::string::npos)
-        return true;
-      if (ended)
-        return false;
-    }
-    return false;
-  }
-
-  // True when isql left by itself at the end of its input; otherwise it is killed.
-  bool End() {
-    if (!process_)
-      return true;
-    testsupport::RunHost("touch " + testsupport::ShellQuote(base_ + ".stop"));
-    bool leftByItself = WaitForExit();
-    if (!leftByItself) {
-      testsupport::RunHost("kill -9 $(cat " + testsupport::ShellQuote(base_ + ".pid") + ")");
-      WaitForExit();
-    }
-    output_ += process_->TakeOutput();
-    process_.reset();
-    testsupport::RunHost("rm -f " + testsupport::ShellQuote(base_ + ".stop") + " " +
-                         testsupport::ShellQuote(base_ + ".pid"));
-    return leftByItself;
-  }
-
-  ~HeldSession() { End(); }
-
-  const std::string& Output() const { return output_; }
-
- private:
-  bool WaitForExit() {
-    for (const DWORD start = GetTickCount(); GetTickCount() - start < 10000; Sleep(20))
-      if (process_->ExitStatus())
-        return true;
-    return false;
-  }
-
-  std::string base_;
-  std::unique_ptr<testsupport::HostProcess> process_;
-  std::string output_;
-};
-
 // Another program has the database attached: the repair stops and touches nothing. On Windows
 // the server holds the file open for writing, and the safety copy is refused first. The host's
 // server is outside Wine's share checks, and Wine's copy lets others write where Windows's
 // does not: a handle of the test that shares nothing plays the server's here.
 TEST_F(RepairWithTheServersTools, ADatabaseAnotherProgramHasAttachedStopsTheRepair) {
   MakeDamaged(kDb, DamageKind::RecordGarbage);
-  HeldSession session;
+  testsupport::HeldSession session;
   ASSERT_TRUE(session.Attach(server_, kDb)) << session.Output();
   const auto identityBefore = os::IdentityOf(kDb);
   HANDLE held = CreateFileW(os::win::ToWide(kDb).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,

@@ -23,6 +23,12 @@ std::string ShellQuote(const std::string& word);
 std::string LocalPath(const std::string& hostPath);
 // "linux" or "windows", for file names and platform checks.
 const char* PlatformName();
+// The text of the system message box with this caption where another program can read it
+// (Windows: its static text control); nothing elsewhere, as an FLTK box draws its own text.
+std::optional<std::string> MessageBoxText(const std::string& caption);
+// Linux: whether a process other than this one has `text` in its command line (a tool the
+// program started, and whose end it did not wait for, still running on a file).
+bool ToolRunsOn(const std::string& text);
 
 // A program started by the test; killed when the object goes while it still runs.
 class HostProgram {

@@ -6,9 +6,11 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <thread>
 
 #include "tests/support/HostShell.h"
+#include "tests/support/TestFiles.h"
 
 namespace testsupport {
 
@@ -83,6 +85,22 @@ std::string LocalPath(const std::string& hostPath) {
 
 const char* PlatformName() {
   return "linux";
+}
+
+std::optional<std::string> MessageBoxText(const std::string&) {
+  return std::nullopt;
+}
+
+bool ToolRunsOn(const std::string& text) {
+  const std::string self = std::to_string(getpid());
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    const std::string pid = entry.path().filename().string();
+    if (pid.find_first_not_of("0123456789") != std::string::npos || pid == self)
+      continue;
+    if (FileBytes((entry.path() / "cmdline").string()).find(text) != std::string::npos)
+      return true;
+  }
+  return false;
 }
 
 namespace {

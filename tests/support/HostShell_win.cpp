@@ -70,6 +70,16 @@ const char* PlatformName() {
   return "windows";
 }
 
+std::optional<std::string> MessageBoxText(const std::string& caption) {
+  HWND box = FindWindowW(L"#32770", os::win::ToWide(caption).c_str());
+  if (!box)
+    return std::nullopt;
+  wchar_t text[8192] = {};
+  // 0xFFFF is the message box's text control.
+  GetDlgItemTextW(box, 0xFFFF, text, 8192);
+  return os::win::FromWide(text);
+}
+
 namespace {
 
 class WinProgram : public HostProgram {

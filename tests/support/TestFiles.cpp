@@ -1,10 +1,13 @@
 #include "tests/support/TestFiles.h"
 
+#include <algorithm>
+#include <cctype>
 #include <exception>
 #include <filesystem>
 #include <fstream>
 
 #include "os/Files.h"
+#include "tests/support/KoraSandbox.h"
 
 namespace fs = std::filesystem;
 
@@ -36,6 +39,21 @@ bool PutFile(const std::string& path, const std::string& bytes) {
 
 bool IsBlank(const std::string& text) {
   return text.find_first_not_of(" \t\r\n") == std::string::npos;
+}
+
+bool SamePathText(const std::string& a, const std::string& b) {
+  const auto folded = [](char c) {
+    return OnWindows() ? std::tolower(static_cast<unsigned char>(c)) : c;
+  };
+  return std::ranges::equal(a, b, [&](char x, char y) { return folded(x) == folded(y); });
+}
+
+std::vector<std::string> FolderNames(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const os::DirEntry& entry : os::FindEntries(os::IncludeTrailingDelimiter(folder) + "*"))
+    if (entry.name != "." && entry.name != "..")
+      names.push_back(entry.name);
+  return names;
 }
 
 }  // namespace testsupport

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace testsupport {
 
@@ -11,5 +12,10 @@ std::string FileBytes(const std::string& path);
 bool PutFile(const std::string& path, const std::string& bytes);
 // Whether anything but white space is in `text`.
 bool IsBlank(const std::string& text);
+// Whether two texts name the same file as the platform's file system compares names: on
+// Windows regardless of the case of Latin letters.
+bool SamePathText(const std::string& a, const std::string& b);
+// The names in a folder, without "." and "..".
+std::vector<std::string> FolderNames(const std::string& folder);
 
 }  // namespace testsupport

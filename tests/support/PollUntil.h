@@ -3,7 +3,7 @@
 #include <chrono>
 #include <thread>
 
-namespace e2e {
+namespace testsupport {
 
 template <typename Probe>
 bool PollUntil(int timeoutMs, Probe probe) {
@@ -17,4 +17,4 @@ bool PollUntil(int timeoutMs, Probe probe) {
   }
 }
 
-}  // namespace e2e
+}  // namespace testsupport

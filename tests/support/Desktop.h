@@ -9,14 +9,7 @@
 
 #include "tests/support/HostShell.h"
 
-namespace e2e {
-
-using testsupport::HostResult;
-using testsupport::LocalPath;
-using testsupport::PlatformName;
-using testsupport::RunHost;
-using testsupport::ShellQuote;
-using RunningProgram = testsupport::HostProgram;
+namespace testsupport {
 
 struct ScreenWindow {
   std::string id;  // X window id
@@ -50,6 +43,6 @@ std::string ArtifactFolder();
 template <typename Probe>
 bool PollUntil(int timeoutMs, Probe probe);
 
-}  // namespace e2e
+}  // namespace testsupport
 
-#include "tests/e2e/PollUntil.h"
+#include "tests/support/PollUntil.h"

@@ -1,9 +1,9 @@
-#include "tests/e2e/OperatorDesktop.h"
+#include "tests/support/Desktop.h"
 
 #include <cstdlib>
 #include <sstream>
 
-namespace e2e {
+namespace testsupport {
 
 namespace {
 
@@ -102,4 +102,4 @@ std::string ArtifactFolder() {
   return resolved.substr(0, resolved.find('\n'));
 }
 
-}  // namespace e2e
+}  // namespace testsupport
