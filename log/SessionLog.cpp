@@ -3,6 +3,9 @@
 #include <atomic>
 #include <stdexcept>
 
+#include "log/DateTimeText.h"
+#include "log/HuxLogger.h"
+
 namespace {
 std::atomic<THuxLogger*> gSessionLog{nullptr};
 }
@@ -21,3 +24,15 @@ THuxLogger* SessionLogOrNull() {
 void PublishSessionLog(THuxLogger* log) {
   gSessionLog.store(log);
 }
+
+namespace sessionlog {
+
+void Record(const std::string& text) {
+  SessionLog().Write(text, llPlain);
+}
+
+std::string TimeStamp() {
+  return FormatDateTime("dd/mm/yyyy hh:nn:ss", os::LocalTimeNow());
+}
+
+}  // namespace sessionlog

@@ -3,7 +3,6 @@
 #include <memory>
 #include <set>
 
-#include "log/HuxLogger.h"
 #include "log/SessionLog.h"
 #include "os/Exception.h"
 #include "progress/ProgressViewer.h"
@@ -11,6 +10,8 @@
 #include "repair/RepairMessages.h"
 #include "repair/TableTriggers.h"
 #include "server/ServerLogin.h"
+
+using sessionlog::Record;
 
 using namespace repairtext;
 using fbsql::Identifier;
@@ -21,10 +22,6 @@ namespace {
 // A poisoned attachment costs a fresh one and a new pass over the table's rows; more rounds
 // than this is damage that clearing a few fields does not mend.
 constexpr int kMostRounds = 200;
-
-void Record(const std::string& text) {
-  SessionLog().Write(text, llPlain);
-}
 
 std::string Text(const fbsql::Value& value) {
   return value.text.value_or("");

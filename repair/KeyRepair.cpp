@@ -4,8 +4,6 @@
 #include <map>
 #include <set>
 
-#include "log/DateTimeText.h"
-#include "log/HuxLogger.h"
 #include "log/SessionLog.h"
 #include "os/Exception.h"
 #include "os/File.h"
@@ -22,6 +20,9 @@
 #include "server/FixedPaths.h"
 #include "server/ServerLogin.h"
 
+using sessionlog::Record;
+using sessionlog::TimeStamp;
+
 namespace {
 
 using fbsql::Identifier;
@@ -31,10 +32,6 @@ constexpr char kRowKey[] = "VELMAR$KEY";
 constexpr char kRowNumber[] = "VELMAR$N";
 // Each round follows references one step further; real chains are far shorter.
 constexpr int kMostRounds = 20;
-
-void Record(const std::string& text) {
-  SessionLog().Write(text, llPlain);
-}
 
 struct Constraint {
   std::string table;
@@ -394,11 +391,6 @@ bool AgreedBefore(const KeyRepairPlan& plan) {
          std::all_of(plan.placeholders.begin(), plan.placeholders.end(), [&](const auto& p) {
            return std::find(agreed.begin(), agreed.end(), p.table) != agreed.end();
          });
-}
-
-// "09.12.2026 15:52:04", as the log writes its dates.
-std::string TimeStamp() {
-  return FormatDateTime("dd/mm/yyyy hh:nn:ss", os::LocalTimeNow());
 }
 
 // UTF-8, as isql reads it with "-ch UTF8"; written before anything in the rebuilt file changes.

@@ -26,13 +26,11 @@
 #include "server/ToolCommands.h"
 #include "server/ToolRunner.h"
 
+using sessionlog::Record;
+
 using namespace repairtext;
 
 namespace {
-
-void Record(const std::string& text) {
-  SessionLog().Write(text, llPlain);
-}
 
 // A file left from an earlier run would be mistaken for this run's output.
 void RemoveLeftover(const std::string& path) {

@@ -3,8 +3,6 @@
 #include <memory>
 #include <stop_token>
 
-#include "log/DateTimeText.h"
-#include "log/HuxLogger.h"
 #include "log/SessionLog.h"
 #include "os/CodePage.h"
 #include "os/Exception.h"
@@ -17,18 +15,12 @@
 #include "repair/RepairMessages.h"
 #include "server/ServerLogin.h"
 
+using sessionlog::Record;
+using sessionlog::TimeStamp;
+
 using namespace repairtext;
 
 namespace {
-
-void Record(const std::string& text) {
-  SessionLog().Write(text, llPlain);
-}
-
-// "09.12.2026 15:52:04", as the log writes its dates.
-std::string TimeStamp() {
-  return FormatDateTime("dd/mm/yyyy hh:nn:ss", os::LocalTimeNow());
-}
 
 // The report in the system's code page, so that the plainest text viewer shows it.
 bool WriteReportFile(const std::string& path, const std::string& utf8, std::string* error) {

@@ -6,7 +6,6 @@
 
 #include "check/Prerequisites.h"
 #include "check/ValidateDatabase.h"
-#include "log/HuxLogger.h"
 #include "log/SessionLog.h"
 #include "os/Exception.h"
 #include "os/Files.h"
@@ -25,13 +24,11 @@
 #include "server/ToolCommands.h"
 #include "server/ToolRunner.h"
 
+using sessionlog::Record;
+
 using namespace repairtext;
 
 namespace {
-
-void Record(const std::string& text) {
-  SessionLog().Write(text, llPlain);
-}
 
 // Nothing is copied or run before every tool and the file are known to be there.
 void CheckPrerequisites(const std::string& databaseFile) {

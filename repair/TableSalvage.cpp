@@ -6,7 +6,6 @@
 #include <memory>
 #include <optional>
 
-#include "log/HuxLogger.h"
 #include "log/SessionLog.h"
 #include "os/CodePage.h"
 #include "os/Exception.h"
@@ -19,6 +18,8 @@
 #include "repair/RepairMessages.h"
 #include "repair/RepairRowCounts.h"
 #include "server/ServerLogin.h"
+
+using sessionlog::Record;
 
 using namespace repairtext;
 
@@ -52,10 +53,6 @@ std::vector<std::string> NewlyUnreadable(const rowcount::TableRowCounts& counts,
 
 // At most this many keys in a record; the rest are counted.
 constexpr std::size_t kKeysNamed = 20;
-
-void Record(const std::string& text) {
-  SessionLog().Write(text, llPlain);
-}
 
 bool OperatorAgrees(OperatorDialogs& dialogs, const std::vector<std::string>& tables,
                     const std::string& safetyCopy, const std::vector<std::string>& referred,
@@ -282,10 +279,10 @@ void RebuildSavingWhatCan(OperatorDialogs& dialogs, const std::string& databaseF
       const std::vector<std::string> referred = salvage::Referred(original, tables);
       copyBack = salvage::ReadableByRanges(original, tables);
       if (!salvage::OperatorAgrees(dialogs, tables, safetyCopy, referred, copyBack)) {
-        salvage::Record(kSalvageRefused);
+        Record(kSalvageRefused);
         throw;
       }
-      salvage::Record(kSalvageStart + salvage::Joined(tables, ", "));
+      Record(kSalvageStart + salvage::Joined(tables, ", "));
       skipped = tables;
       keys.agreedPlaceholders = referred;
       options.skipDataPattern = pattern;
